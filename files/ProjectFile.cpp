@@ -1,0 +1,1 @@
+#include "files/ProjectFile.h"

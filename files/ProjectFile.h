@@ -1,0 +1,5 @@
+#pragma once
+
+namespace kestra
+{
+} // namespace kestra

@@ -1,0 +1,276 @@
+#include "link/DeviceLink.h"
+
+#include "model/Conversions.h"
+
+#include <algorithm>
+
+namespace kestra
+{
+
+DeviceLink::DeviceLink(LinkHost& linkHost) : host(linkHost)
+{
+    resetTonewheelNames();
+}
+
+// ---- receive path ------------------------------------------------------------------
+
+void DeviceLink::handleIncoming(const uint8_t* data, size_t size)
+{
+    // Channel messages, clock and anything malformed or longer than the buffer
+    // are dropped here without trace.
+    if (!sysex::isWellFormed(data, size))
+        return;
+
+    // Byte n of the message lands at position n of the buffer; 0 is never written.
+    std::copy(data + 1, data + size - 1, receiveBuffer.begin() + 1);
+    const auto message = sysex::decodeFields(receiveBuffer.data(), size);
+
+    using Kind = sysex::Decoded::Kind;
+    switch (message.kind)
+    {
+    case Kind::parameterValue:
+    case Kind::parameterByte:
+        if (!isValidParameterNumber(message.number))
+            return;
+        setParameterValue(message.number, message.value);
+        if (linkState.load() == Idle)
+            host.postInternalMessage(ParameterChanged, message.number);
+        break;
+
+    case Kind::done:
+        host.postInternalMessage(DoneReceived, 0);
+        break;
+
+    case Kind::identityReply:
+        identityCheck(message.identity);
+        break;
+
+    case Kind::tonewheelName:
+    {
+        const int slot = message.number;
+        if (slot < 0 || slot >= numTonewheelSlots)
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(storeLock);
+            names[static_cast<size_t>(slot)] =
+                tonewheelSlotPrefixes[static_cast<size_t>(slot)] + message.name;
+        }
+        if (linkState.load() == Idle)
+            host.postInternalMessage(TonewheelNameChanged, slot);
+        break;
+    }
+
+    case Kind::fileDumpAck:
+        transfer.onFileDumpAck(*this);
+        break;
+    case Kind::fileDumpNak:
+        transfer.onFileDumpNak(message.code, *this);
+        break;
+    case Kind::fileDumpCancel:
+        transfer.onFileDumpCancel(message.code, *this);
+        break;
+
+    default: // the editor's own commands, other sub-IDs: ignored
+        break;
+    }
+}
+
+std::string DeviceLink::makeVersionText(int major, int minor)
+{
+    std::string text = "rel " + std::to_string(major) + ".";
+    if (minor < 26)
+        return text + std::to_string(minor);
+    return text + std::to_string(minor / 10) + "." + std::to_string(minor % 10);
+}
+
+void DeviceLink::identityCheck(const sysex::Identity& identity)
+{
+    // While connected every reply is a heartbeat answer, and nothing else of it is used.
+    if (connected.load())
+    {
+        heartbeatAnswered = true;
+        return;
+    }
+
+    host.stopLinkTimer(PortScanTimer);
+
+    const int newModelIndex = identity.modelCode - sysex::modelCodeOffset;
+    const int newRevision = identity.hardwareRevision;
+    linkState = Idle;
+
+    int rejection = 0;
+    if (identity.protocol < sysex::protocolVersion)
+        rejection = FirmwareOutOfDate;
+    else if (identity.protocol > sysex::protocolVersion)
+        rejection = EditorOutOfDate;
+    else if (!isValidModelIndex(newModelIndex) || !isValidHardwareRevision(newRevision))
+        rejection = ModelNotSupported; // model codes below 3 included: no row for them
+
+    if (rejection != 0)
+    {
+        // A refused instrument leaves the model and revision of the record as
+        // they were, so that nothing indexes the tables with its values.
+        host.postInternalMessage(IdentityRejected, rejection);
+        return;
+    }
+
+    {
+        const std::lock_guard<std::mutex> lock(storeLock);
+        projectRecord.modelIndex = newModelIndex;
+        projectRecord.hardwareRevision = newRevision;
+        version = makeVersionText(identity.firmwareMajor,
+                                  identity.firmwareMinorA + identity.firmwareMinorB);
+    }
+
+    linkState = AwaitingSection7D;
+    sendDumpRequest(sysex::dumpSections[0]);
+    host.startLinkTimer(DumpTimeoutTimer, dumpTimeoutMs);
+}
+
+// ---- senders ---------------------------------------------------------------------------
+
+void DeviceLink::send(const sysex::Bytes& message)
+{
+    host.sendToInstrument(message.data(), message.size());
+}
+
+void DeviceLink::sendParameterValueMessage(int number, float value)
+{
+    send(sysex::parameterValueMessage(number, value));
+}
+
+void DeviceLink::sendParameterByteMessage(int number, uint8_t value)
+{
+    send(sysex::parameterByteMessage(number, value));
+}
+
+void DeviceLink::sendStoreRequest()
+{
+    send(sysex::storeRequest());
+}
+
+void DeviceLink::sendDumpRequest(uint8_t section)
+{
+    send(sysex::dumpRequest(section));
+}
+
+void DeviceLink::sendIdentityRequest()
+{
+    send(sysex::identityRequest());
+}
+
+void DeviceLink::sendResetRequest()
+{
+    send(sysex::resetRequest());
+}
+
+void DeviceLink::sendBulkModeMessage(uint8_t mode)
+{
+    send(sysex::bulkModeMessage(mode));
+}
+
+void DeviceLink::sendParameter(int number)
+{
+    if (!isValidParameterNumber(number))
+        return;
+    const float value = parameterValue(number);
+    if (number < firstSettingParameter)
+        sendParameterValueMessage(number, value);
+    else
+        sendParameterByteMessage(number, static_cast<uint8_t>(settingByteFor(number, value)));
+}
+
+void DeviceLink::sendToInstrument(const uint8_t* data, size_t size)
+{
+    host.sendToInstrument(data, size);
+}
+
+void DeviceLink::postTransferEvent(int value)
+{
+    host.postInternalMessage(TransferEvent, value);
+}
+
+// ---- store, names, identity -------------------------------------------------------------
+
+ProjectRecord DeviceLink::record() const
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return projectRecord;
+}
+
+void DeviceLink::setRecord(const ProjectRecord& newRecord)
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    projectRecord = newRecord;
+}
+
+ParameterValues DeviceLink::parameterValues() const
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return projectRecord.parameterValues;
+}
+
+float DeviceLink::parameterValue(int number) const
+{
+    if (!isValidParameterNumber(number))
+        return 0.0f;
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return projectRecord.parameterValues[static_cast<size_t>(number)];
+}
+
+void DeviceLink::setParameterValue(int number, float value)
+{
+    if (!isValidParameterNumber(number))
+        return;
+    const std::lock_guard<std::mutex> lock(storeLock);
+    projectRecord.parameterValues[static_cast<size_t>(number)] = value;
+}
+
+int DeviceLink::modelIndex() const
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return projectRecord.modelIndex;
+}
+
+int DeviceLink::hardwareRevision() const
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return projectRecord.hardwareRevision;
+}
+
+void DeviceLink::setIdentity(int newModelIndex, int newRevision)
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    projectRecord.modelIndex = newModelIndex;
+    projectRecord.hardwareRevision = newRevision;
+}
+
+std::string DeviceLink::tonewheelName(int slot) const
+{
+    if (slot < 0 || slot >= numTonewheelSlots)
+        return {};
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return names[static_cast<size_t>(slot)];
+}
+
+std::array<std::string, numTonewheelSlots> DeviceLink::tonewheelNames() const
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return names;
+}
+
+void DeviceLink::resetTonewheelNames()
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    for (size_t slot = 0; slot < names.size(); ++slot)
+        names[slot] = std::string(tonewheelSlotPrefixes[slot]) +
+                      options::tonewheelModels[static_cast<int>(slot)];
+}
+
+std::string DeviceLink::versionText() const
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return version;
+}
+
+} // namespace kestra

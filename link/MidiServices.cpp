@@ -1,0 +1,3 @@
+#include "link/MidiServices.h"
+
+// The interface has no code of its own; this unit anchors its vtables.

@@ -1,0 +1,194 @@
+#include "model/Conversions.h"
+
+#include <cmath>
+
+namespace kestra
+{
+
+namespace
+{
+// Single-precision constants of the chorus pair; 50 / 9 is the reciprocal of
+// 0.18 = 0.12 + 0.06, so that the mix shown back equals the mix set.
+constexpr float chorusLevelPerMix = 0.12f;
+constexpr float chorusSecondPerMix = 0.06f;
+constexpr float mixPerDifference = 50.0f / 9.0f;
+
+float& at(ParameterValues& v, int n)
+{
+    return v[static_cast<size_t>(n)];
+}
+
+float at(const ParameterValues& v, int n)
+{
+    return v[static_cast<size_t>(n)];
+}
+
+// The members of each scaled group, in the order the instrument receives them.
+struct ScaledGroup
+{
+    int control;
+    std::array<int, 3> sendOrder;
+};
+
+constexpr std::array<ScaledGroup, 5> scaledGroups = {{
+    {39, {39, 40, 41}}, // V/C Depth
+    {45, {47, 45, 44}}, // Horn Rise Time
+    {49, {49, 48, 46}}, // Horn Fall Time
+    {53, {55, 53, 52}}, // Drum Rise Time
+    {57, {57, 56, 54}}, // Drum Fall Time
+}};
+
+const ScaledGroup* scaledGroupOf(int control)
+{
+    for (const auto& group : scaledGroups)
+        if (group.control == control)
+            return &group;
+    return nullptr;
+}
+} // namespace
+
+float levelToDecibels(float percent)
+{
+    return 20.0f * std::log10(percent / 100.0f);
+}
+
+float decibelsToLevel(float decibels)
+{
+    return 100.0f * std::pow(10.0f, decibels / 20.0f);
+}
+
+float toControlValue(int n, const ParameterValues& v, const ParameterValues& D)
+{
+    switch (parameterInfo(n).conversion)
+    {
+    case Conversion::level:
+        return levelToDecibels(at(v, n));
+    case Conversion::offset:
+        return at(v, n) - at(D, n);
+    case Conversion::fraction:
+        return 100.0f * at(v, n);
+    case Conversion::scaled:
+        return 100.0f * at(v, n) / at(D, n);
+    case Conversion::chorusPair:
+        return 100.0f + (at(D, 34) - at(D, 31) + at(v, 31) - at(v, 34)) * mixPerDifference;
+    case Conversion::direct:
+    case Conversion::amFollower:
+    case Conversion::index:
+    case Conversion::model:
+        break;
+    }
+    return at(v, n);
+}
+
+float chorusLevelControlValue(const ParameterValues& v, const ParameterValues& D, float shownMix)
+{
+    return at(v, 31) - at(D, 31) - chorusLevelPerMix * (shownMix - 100.0f);
+}
+
+int optionIndexFor(float storedValue, int optionCount)
+{
+    // Written so that NaN fails the test too.
+    if (!(storedValue >= 0.0f && storedValue < static_cast<float>(optionCount)))
+        return -1;
+    return static_cast<int>(storedValue);
+}
+
+int overdriveModelFor(const ParameterValues& v, int blockStart)
+{
+    for (int row = 0; row < numOverdriveModels; ++row)
+    {
+        const auto& values = overdriveModelTable[static_cast<size_t>(row)].values;
+        if (values[0] == at(v, blockStart) && values[6] == at(v, blockStart + 6))
+            return row;
+    }
+    return -1;
+}
+
+int settingByteFor(int n, float storedValue)
+{
+    const auto* list = parameterInfo(n).options;
+    const int highest = list != nullptr ? list->count - 1 : 127;
+    if (!(storedValue >= 0.0f)) // negative or NaN
+        return 0;
+    if (storedValue >= static_cast<float>(highest))
+        return highest;
+    return static_cast<int>(storedValue);
+}
+
+SendList storeSliderChange(ParameterValues& v, const ParameterValues& D, int n, float x,
+                           float chorusMix, float chorusLevel)
+{
+    SendList sends;
+
+    if (const auto* group = scaledGroupOf(n))
+    {
+        for (int m : group->sendOrder)
+        {
+            at(v, m) = at(D, m) * x / 100.0f;
+            sends.add(m);
+        }
+        return sends;
+    }
+
+    switch (n)
+    {
+    case 0: // Click Level Manuals writes 0 and 1
+        at(v, 0) = at(v, 1) = decibelsToLevel(x);
+        sends.add(0);
+        sends.add(1);
+        break;
+    case 2:
+    case 3:
+        at(v, n) = decibelsToLevel(x);
+        sends.add(n);
+        break;
+    case 30: // Vibrato Level; the instrument expects V/C Depth again after it
+        at(v, 30) = at(D, 30) + x;
+        sends.add(30);
+        sends.add(39);
+        break;
+    case 31: // Chorus Mix or Chorus Level
+        at(v, 31) = at(D, 31) + chorusLevelPerMix * (chorusMix - 100.0f) + chorusLevel;
+        at(v, 34) = at(D, 34) - chorusSecondPerMix * (chorusMix - 100.0f) + chorusLevel;
+        sends.add(31);
+        sends.add(34);
+        sends.add(39);
+        break;
+    case 35: // V/C AM, with 36 following it
+        at(v, 35) = x / 100.0f;
+        at(v, 36) = x > 100.0f * at(D, 35) ? at(D, 36) : x / (100.0f * at(D, 35)) * at(D, 36);
+        sends.add(35);
+        sends.add(36);
+        break;
+    default:
+        at(v, n) = x;
+        sends.add(n);
+        break;
+    }
+    return sends;
+}
+
+SendList storeSelectorChange(ParameterValues& v, int n, int selectedIndex)
+{
+    SendList sends;
+    const auto* list = parameterInfo(n).options;
+    if (list == nullptr || !list->isValidIndex(selectedIndex))
+        return sends;
+
+    if (parameterInfo(n).conversion == Conversion::model)
+    {
+        const auto& row = overdriveModelTable[static_cast<size_t>(selectedIndex)].values;
+        for (int i = 0; i < overdriveBlockSize; ++i)
+        {
+            at(v, n + i) = row[static_cast<size_t>(i)];
+            sends.add(n + i);
+        }
+        return sends;
+    }
+
+    at(v, n) = static_cast<float>(selectedIndex);
+    sends.add(n);
+    return sends;
+}
+
+} // namespace kestra

@@ -1,0 +1,60 @@
+#pragma once
+
+// Conversions between what a control shows and what the instrument stores,
+// and the stores and send orders of a user's change. Pure functions over a
+// value array: no component, no thread, no I/O.
+
+#include "model/ParameterCatalogue.h"
+
+#include <array>
+#include <cstddef>
+
+namespace kestra
+{
+
+// dB <-> percent of the click levels (parameters 0 ... 3).
+float levelToDecibels(float percent);
+float decibelsToLevel(float decibels);
+
+// The value a control shows for parameter n (for 31: Chorus Mix). D is the
+// default row of the current hardware revision.
+float toControlValue(int n, const ParameterValues& v, const ParameterValues& D);
+
+// Chorus Level as shown, given the value that the Chorus Mix control shows.
+float chorusLevelControlValue(const ParameterValues& v, const ParameterValues& D, float shownMix);
+
+// The option a selector shows: its 0-based index, or -1 for no item (a value
+// that is not a valid index, NaN included).
+int optionIndexFor(float storedValue, int optionCount);
+
+// The overdrive model whose values 1 and 7 equal v[b] and v[b + 6] exactly
+// (b = 9 or 16), or -1 when no row matches.
+int overdriveModelFor(const ParameterValues& v, int blockStart);
+
+// The byte that a setting value travels as: the stored value truncated toward
+// zero and kept inside the parameter's option range, so that every data byte
+// of the message stays 7-bit whatever a file or the instrument put there.
+int settingByteFor(int n, float storedValue);
+
+// The parameter numbers that one change sends, in order.
+struct SendList
+{
+    std::array<int, overdriveBlockSize> numbers{};
+    int count = 0;
+
+    void add(int n) { numbers[static_cast<size_t>(count++)] = n; }
+    const int* begin() const { return numbers.data(); }
+    const int* end() const { return numbers.data() + count; }
+};
+
+// A slider moved by the user: stores the converted value(s) of slider n with
+// the new shown value x and returns what to send, in order. For 31 the two
+// chorus sliders' current shown values are passed in (x is ignored).
+SendList storeSliderChange(ParameterValues& v, const ParameterValues& D, int n, float x,
+                           float chorusMix, float chorusLevel);
+
+// A selector changed by the user to the 0-based option index: stores and
+// returns what to send (seven values for an overdrive model).
+SendList storeSelectorChange(ParameterValues& v, int n, int selectedIndex);
+
+} // namespace kestra

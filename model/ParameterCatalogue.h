@@ -1,0 +1,88 @@
+#pragma once
+
+// The instrument's 99 numbered parameters: one row per parameter with its
+// label, control, range, step, unit, conversion and the defaults of both
+// hardware revisions. Everything else about a parameter is derived from here.
+
+#include "model/OptionLists.h"
+
+#include <array>
+#include <cstddef>
+
+namespace kestra
+{
+
+constexpr int numParameters = 99;
+constexpr int firstSettingParameter = 85; // 85 ... 98 hold option indices
+constexpr int lastParameterOfModel3 = 84; // the "Kestra Tavo" exchanges 0 ... 84 only
+constexpr int numHardwareRevisions = 2;
+
+using ParameterValues = std::array<float, numParameters>;
+
+enum class ControlKind
+{
+    none,     // written by another control, by files and by the instrument only
+    slider,   // a linear bar with range, step and suffix
+    selector, // a drop-down list of options
+};
+
+enum class Conversion
+{
+    direct,     // shown = stored
+    level,      // shown in dB, stored in percent
+    offset,     // shown relative to the revision default
+    fraction,   // shown in percent, stored as a fraction
+    scaled,     // shown in percent of the revision default; writes a group
+    chorusPair, // Chorus Mix and Chorus Level write 31 and 34 together
+    amFollower, // 36 follows V/C AM
+    index,      // option index
+    model,      // an overdrive block of seven values chosen as one model
+};
+
+struct ParameterInfo
+{
+    int number;
+    const char* label; // empty when the parameter has no control of its own
+    ControlKind control;
+    float minimum;
+    float maximum;
+    float step;
+    const char* suffix; // with its leading blank, e.g. " dB"
+    Conversion conversion;
+    const OptionList* options; // selectors only
+    std::array<float, numHardwareRevisions> defaults;
+};
+
+extern const std::array<ParameterInfo, numParameters> parameterCatalogue;
+
+inline const ParameterInfo& parameterInfo(int number)
+{
+    return parameterCatalogue[static_cast<std::size_t>(number)];
+}
+
+inline bool isValidParameterNumber(int number)
+{
+    return number >= 0 && number < numParameters;
+}
+
+inline bool isSettingParameter(int number)
+{
+    return number >= firstSettingParameter && number < numParameters;
+}
+
+// The second control of parameter 31: Chorus Level (Chorus Mix is the row of 31).
+extern const ParameterInfo chorusLevelControl;
+
+// Default values of a hardware revision (0 or 1; anything else reads row 0).
+const ParameterValues& defaultValues(int hardwareRevision);
+
+// Number of decimals a slider shows for its step: 1 -> 0, 0.1 -> 1, 0.01 -> 2.
+int decimalsForStep(float step);
+
+// The parameters that a complete send covers for a model: 0 ... 84 for model 3, else all.
+inline int lastParameterForModel(int modelIndex)
+{
+    return modelIndex == 3 ? lastParameterOfModel3 : numParameters - 1;
+}
+
+} // namespace kestra
