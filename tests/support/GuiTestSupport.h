@@ -1,0 +1,64 @@
+#pragma once
+
+// Support for tests that need JUCE's message loop and, for windows, an X
+// display (run them under xvfb-run).
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+namespace kestra::testing
+{
+
+// Starts JUCE's GUI support once for the whole test program. Without a
+// JUCEApplication, JUCE installs no X error handler unless createInstance is
+// set, and the first harmless X error under Xvfb would end the process.
+class JuceEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase* {
+            return nullptr;
+        };
+        initialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+    }
+
+    void TearDown() override { initialiser.reset(); }
+
+private:
+    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> initialiser;
+};
+
+// Runs the message loop until the condition holds or the deadline passes;
+// returns whether it holds.
+inline bool pumpUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return condition();
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+    }
+    return true;
+}
+
+// Runs the message loop for a while (to let asynchronous work settle).
+inline void pumpFor(std::chrono::milliseconds duration)
+{
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+}
+
+} // namespace kestra::testing
+
+// Use in exactly one file of a test program that needs the message loop.
+#define KESTRA_JUCE_TEST_ENVIRONMENT                                                               \
+    static ::testing::Environment* const kestraJuceEnvironment =                                   \
+        ::testing::AddGlobalTestEnvironment(new ::kestra::testing::JuceEnvironment)

@@ -1,0 +1,233 @@
+#pragma once
+
+// The one content component of the main window. It owns every control, the
+// device link (parameter store, names, link state, tonewheel transfer), the
+// MIDI ports, the six timers and the open message box, and coordinates them.
+// Its member functions live beside the behaviour they implement:
+//   model/ParameterControls.cpp   values between controls, store and instrument
+//   link/Receive.cpp              MIDI input and the senders
+//   link/Connection.cpp           port discovery, connect and disconnect
+//   link/Handshake.cpp            internal messages, timers, handshake, heartbeat,
+//                                 store and reset
+//   link/TonewheelUpload.cpp      the tonewheel transfer's progress, end and cancel
+//   files/ProjectFileCommands.cpp save and open a project
+//   files/TonewheelFileCommands.cpp load a tonewheel file
+//   ui/MainContentComponent.cpp   construction, pages and layout
+//   ui/Commands.cpp               the buttons and the refresh steps they own
+//   ui/MessageBoxes.cpp           every notice, question and progress box
+
+#include "link/DeviceLink.h"
+#include "link/MidiServices.h"
+#include "ui/CustomAlertWindow.h"
+#include "ui/CustomComboBox.h"
+#include "ui/LookAndFeels.h"
+
+#include <juce_audio_devices/juce_audio_devices.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace kestra
+{
+
+class EditorTestProbe; // tests reach the controls through it
+
+// The only hand-over from the MIDI input thread to the message thread.
+class InternalMessage final : public juce::Message
+{
+public:
+    InternalMessage(int messageType, int messageValue) : type(messageType), value(messageValue) {}
+    const int type;
+    const int value;
+};
+
+class MainContentComponent final : public juce::Component,
+                                   public juce::MessageListener,
+                                   public juce::Button::Listener,
+                                   public juce::Slider::Listener,
+                                   public juce::MidiInputCallback,
+                                   public juce::ComboBox::Listener,
+                                   public juce::MultiTimer,
+                                   private LinkHost
+{
+public:
+    // With no services given, the editor uses the system's MIDI ports, or the
+    // simulated instrument when KESTRA_EDITOR_SIMULATOR is set.
+    explicit MainContentComponent(std::unique_ptr<MidiServices> services = nullptr);
+    ~MainContentComponent() override;
+
+    // juce::Component
+    void paint(juce::Graphics&) override;
+    void resized() override;
+
+    // juce::MessageListener: InternalMessage dispatch
+    void handleMessage(const juce::Message& message) override;
+    // juce::Button::Listener: every button of the window
+    void buttonClicked(juce::Button* button) override;
+    // juce::Slider::Listener / juce::ComboBox::Listener: user changes
+    void sliderValueChanged(juce::Slider* slider) override;
+    void comboBoxChanged(juce::ComboBox* comboBox) override;
+    // juce::MidiInputCallback: the MIDI input thread
+    void handleIncomingMidiMessage(juce::MidiInput* source, const juce::MidiMessage& message) override;
+    void handlePartialSysexMessage(juce::MidiInput*, const juce::uint8*, int, double) override {}
+    // juce::MultiTimer: one-shot timers
+    void timerCallback(int timerId) override;
+
+    // ---- parameters -------------------------------------------------------------------
+    void sendParameter(int number);
+    void sendAllParameters();
+    float toControlValue(int number) const;
+    void applyReceivedParameter(int number);
+    void refreshControls();
+
+    // ---- senders (either thread) ------------------------------------------------------
+    void sendParameterValueMessage(int number, float value);
+    void sendParameterByteMessage(int number, juce::uint8 value);
+    void sendStoreRequest();
+    void sendDumpRequest(juce::uint8 section);
+    void sendIdentityRequest();
+    void sendResetRequest();
+    void sendBulkModeMessage(juce::uint8 mode);
+
+    // ---- ports and connection ---------------------------------------------------------
+    void connect(bool on);
+    bool findPortsByName();
+    bool openInput();
+    void scanNextPortPair();
+    void savePortIndices();
+
+    // ---- handshake and link supervision -----------------------------------------------
+    void setConnected(bool on);
+    void onDoneReceived();
+    void onIdentityRejected(int reason);
+
+    // ---- tonewheel transfer ---------------------------------------------------------------
+    void startTonewheelTransfer(juce::uint8 slot, juce::int32 length);
+    void handleTransferEvent(int value);
+    void showTransferProgress();
+    void showTransferError();
+    void cancelTonewheelTransfer();
+
+    // ---- files -------------------------------------------------------------------------
+    void saveProjectFile();
+    void openProjectFile();
+    // The same without a dialog, for a file already chosen.
+    void saveProjectTo(const juce::File& file);
+    void openProjectFrom(const juce::File& file);
+    void loadTonewheelFile(juce::uint8 slot);
+    void loadTonewheelFrom(const juce::File& file, juce::uint8 slot);
+
+    // ---- pages -----------------------------------------------------------------------------
+    void showPage(bool visible, int page);
+
+    // ---- message boxes ---------------------------------------------------------------------
+    using MessageBoxCallback = void (*)(int result, MainContentComponent* owner);
+    int showMessageBox(juce::String title, juce::String message, juce::String button1Text,
+                       int button1Value, juce::String button2Text, int button2Value,
+                       juce::String button3Text, int button3Value, MessageBoxCallback callback);
+    void closeMessageBox();
+    void handleMessageBoxResult(int result);
+
+    static constexpr int width = 1024;
+    static constexpr int height = 685;
+
+private:
+    friend class EditorTestProbe;
+    struct Page;
+
+    // LinkHost
+    void sendToInstrument(const uint8_t* data, size_t size) override;
+    void startLinkTimer(int timerId, int milliseconds) override;
+    void stopLinkTimer(int timerId) override;
+    void postInternalMessage(int type, int value) override;
+
+    // Building
+    void addToolbarButton(juce::ImageButton& button, int x, const juce::Image& off,
+                          const juce::Image& over, const juce::Image& on);
+    void addPageButton(juce::ImageButton& button, int y, const juce::Image& off,
+                       const juce::Image& over, const juce::Image& on);
+    void addViewButton(juce::ImageButton& button, int x, int radioGroup, const juce::Image& off,
+                       const juce::Image& over, const juce::Image& on);
+    void addPageIcon(juce::ImageComponent& icon, const juce::Image& image);
+    void addPageTitle(juce::Label& label, const juce::String& text);
+    void addSectionHeader(juce::Label& label, int y, const juce::String& text);
+    void addParameterLabel(juce::Label& label, int y, const juce::String& text);
+    void addParameterSlider(juce::Slider& slider, int y, const ParameterInfo& info);
+    void addOptionSelector(CustomComboBox& selector, int y, int selectorWidth,
+                           const ParameterInfo& info);
+    void buildPages();
+
+    // Helpers
+    static void releaseButton(juce::Button& button);
+    void setSliderShownValue(juce::Slider& slider, float value);
+    void showOptionIndex(int number);
+    void updateLoadTonewheelButton();
+    int viewOfPage(int page) const;
+    bool isShownOnPage(int page, const struct PageEntry& entry) const;
+    void showDumpFailure();
+    void heartbeat();
+    void runProjectTransmission();
+    juce::Slider* sliderFor(int number) const;
+    CustomComboBox* selectorFor(int number) const;
+    CustomComboBox& tonewheelModelBox() const;
+
+    // ---- look-and-feels (declared before the controls that use them) --------------------
+    juce::ImageComponent backgroundImage;
+    juce::LookAndFeel_V3 sliderLookAndFeel;
+    PopupLookAndFeel popupLookAndFeel;
+
+    // ---- toolbar, status, pages ---------------------------------------------------------
+    juce::ImageButton openButton, saveButton, connectButton, storeButton, resetButton,
+        tonewheelButton;
+    juce::PopupMenu tonewheelMenu;
+    juce::ImageComponent connectionIndicator;
+    juce::Label deviceLabel, firmwareLabel;
+    std::array<juce::ImageButton, 6> pageButtons;
+    juce::ImageButton mainViewButton, drawbarViewButton, overdriveClassicButton,
+        overdriveRockButton, rotaryCommonButton, rotaryClassicButton, rotaryRockButton;
+
+    std::vector<std::unique_ptr<Page>> pages;                       // 0 ... 5
+    std::array<std::unique_ptr<juce::Slider>, numParameters> sliders; // by parameter number
+    std::unique_ptr<juce::Slider> chorusLevelSlider;                  // the second slider of 31
+    std::array<std::unique_ptr<CustomComboBox>, numParameters> selectors; // 9, 16, 85 ... 98
+    juce::Label* layerModeLabel = nullptr;                            // "Lower Layer Mode"
+    juce::ImageButton loadTonewheelButton;
+
+    // ---- view state --------------------------------------------------------------------------
+    int currentPage = 0;
+    int toneGeneratorView = 3; // 3 MAIN, 4 DRAWBAR
+    int overdriveView = 0;     // 0 CLASSIC, 1 ROCK
+    int rotaryView = 2;        // 0 CLASSIC, 1 ROCK, 2 COMMON
+
+    // ---- device link: store, names, link state, transfer (shared with the MIDI thread) --
+    DeviceLink link{*this};
+
+    // ---- ports and settings -------------------------------------------------------------------
+    std::unique_ptr<MidiServices> midiServices;
+    juce::ApplicationProperties settings;
+    std::unique_ptr<MidiInputPort> midiInput;
+    std::unique_ptr<MidiOutputPort> midiOutput;
+    mutable std::mutex outputLock; // midiOutput is replaced on the message thread, used on both
+    int inputIndex = -1;
+    int outputIndex = -1;
+    int numInputs = 0;
+    int numOutputs = 0;
+    bool scanFromTop = false;
+
+    // ---- files ----------------------------------------------------------------------------------
+    juce::File lastFileFolder;
+
+    // ---- message box ----------------------------------------------------------------------------
+    std::unique_ptr<CustomAlertWindow> currentMessageBox;
+    juce::ProgressBar* transferProgressBar = nullptr;
+    double transferProgress = 0.0;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainContentComponent)
+};
+
+// The callback of every asynchronous box: logs the result, then hands it to its owner.
+void messageBoxCallback(int result, MainContentComponent* owner);
+
+} // namespace kestra
