@@ -192,12 +192,13 @@ def glyph_saturation():
 
 def glyph_horn():
     # A horn on its rotor: the bell to the right, the counterweight to the
-    # left, the shaft below it, and the arrow of its turning round the shaft.
-    return ('<path d="M24 13.5 H30 L43 6 V25 L30 17.5 Z" fill="currentColor"/>'
-            '<path d="M24 15.5 H10 M8.5 12 V19"/>'
-            '<path d="M24 15.5 V42"/>'
-            '<path d="M10 31 A15.5 6 0 0 0 37.5 35"/>'
-            + _arrow_head((39.2, 33.2), (0.7, -0.72), 7))
+    # left, the stand below, and the arrow of its turning round the stand.
+    return ('<path d="M26 14 H32 L43 7 V26 L32 19 H26"/>'
+            '<rect x="6" y="14" width="11" height="5" rx="1.5" fill="currentColor"/>'
+            '<circle cx="21.5" cy="16.5" r="4.5"/>'
+            '<path d="M21.5 21 V42 M15 42 H28"/>'
+            '<path d="M8.5 32 A14.5 5 0 0 0 33 35.5"/>'
+            + _arrow_head((35.2, 34), (0.8, -0.6), 6.5))
 
 
 def glyph_cube():
@@ -271,6 +272,11 @@ def emblem(size):
         cx = 14 + 9 * k
         out.append(f'<rect x="{cx - 2.5}" y="12" width="5" height="{stop - 12}" '
                    f'fill="#FFFFFF" fill-opacity="0.5"/>')
+        if size >= 128:
+            # the scale marks on the bar, where there are pixels enough
+            for y in range(18, stop - 3, 4):
+                out.append(f'<rect x="{cx - 2.5}" y="{y}" width="5" height="0.6" fill="{BLUE}" '
+                           f'fill-opacity="0.6"/>')
         out.append(f'<rect x="{cx - 3.75}" y="{stop - 1}" width="7.5" height="11" rx="2.5" '
                    f'fill="#FFFFFF"/>')
     out.append('</g>')
@@ -377,11 +383,13 @@ def page_icon(glyph):
     return svg(88, 70, place_glyph(glyph, 16, 7, 56, BLUE, 3.6)), None
 
 
-# The connection picture, 35 x 18, on the top bar: two links of a chain.
+# The connection picture, 35 x 18, on the top bar: a chain, two links seen
+# from the side and one edge-on between them.
 def connection(colour):
     body = (f'<g fill="none" stroke="{colour}" stroke-width="2.6">'
-            '<rect x="2.3" y="4.3" width="18" height="9.4" rx="4.7"/>'
-            '<rect x="14.7" y="4.3" width="18" height="9.4" rx="4.7"/>'
+            '<path d="M14.5 4.3 H7 A4.7 4.7 0 0 0 7 13.7 H14.5"/>'
+            '<path d="M20.5 4.3 H28 A4.7 4.7 0 0 1 28 13.7 H20.5"/>'
+            '<rect x="10.5" y="6.8" width="14" height="4.4" rx="2.2"/>'
             '</g>')
     return svg(35, 18, body), None
 
