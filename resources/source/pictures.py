@@ -284,7 +284,8 @@ def emblem(size):
 
 
 # ---------------------------------------------------------------------------
-# Templates. Each returns the SVG body (without the <svg> element).
+# Templates. Each returns the picture's SVG text and the colour that an RGB
+# picture is flattened onto (None for the RGBA ones).
 
 
 def svg(width, height, body):
