@@ -1,0 +1,168 @@
+// The receive path, the identity check and the senders of the device link,
+// against a recording host: no component, no thread.
+
+#include "link/DeviceLink.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <vector>
+
+using namespace kestra;
+
+namespace
+{
+struct RecordingHost final : LinkHost
+{
+    std::vector<sysex::Bytes> sent;
+    std::vector<std::pair<int, int>> posted;  // type, value
+    std::vector<std::pair<int, int>> started; // timer, ms
+    std::vector<int> stopped;
+
+    void sendToInstrument(const uint8_t* data, size_t size) override
+    {
+        sent.emplace_back(data, data + size);
+    }
+    void startLinkTimer(int id, int ms) override { started.emplace_back(id, ms); }
+    void stopLinkTimer(int id) override { stopped.push_back(id); }
+    void postInternalMessage(int type, int value) override { posted.emplace_back(type, value); }
+};
+
+struct DeviceLinkTest : ::testing::Test
+{
+    RecordingHost host;
+    DeviceLink link{host};
+
+    void receive(const sysex::Bytes& message) { link.handleIncoming(message.data(), message.size()); }
+};
+} // namespace
+
+TEST_F(DeviceLinkTest, ReportedValuesAreStoredAndAnnouncedWhileIdle)
+{
+    receive({0xF0, 0x7D, 0x1E, 0x01, 0x05, 0x00, 0x00, 0x00, 0x40, 0x7F, 0x03, 0xF7});
+    EXPECT_EQ(link.parameterValue(5), 1.875f);
+    receive({0xF0, 0x7D, 0x1E, 0x02, 0x05, 0x40, 0xF7});
+    EXPECT_EQ(link.parameterValue(90), 64.0f);
+    EXPECT_EQ(host.posted, (std::vector<std::pair<int, int>>{{ParameterChanged, 5}, {ParameterChanged, 90}}));
+}
+
+TEST_F(DeviceLinkTest, ValuesDuringADumpAreStoredWithoutNotice)
+{
+    link.linkState = AwaitingSection7E;
+    receive(sysex::parameterValueMessage(4, 3.0f));
+    receive(sysex::tonewheelNameMessage(4, "Gold"));
+    EXPECT_EQ(link.parameterValue(4), 3.0f);
+    EXPECT_EQ(link.tonewheelName(4), "ALT2 -  Gold");
+    EXPECT_TRUE(host.posted.empty());
+}
+
+TEST_F(DeviceLinkTest, NumbersAndSlotsOutsideTheStoreAreDropped)
+{
+    const auto before = link.record();
+    receive(sysex::parameterValueMessage(99, 1.0f));
+    receive(sysex::parameterValueMessage(16383, 1.0f));
+    receive({0xF0, 0x7D, 0x1E, 0x02, 0x0E, 0x01, 0xF7}); // 85 + 14 = 99
+    receive({0xF0, 0x7D, 0x1E, 0x02, 0x7F, 0x01, 0xF7}); // 212
+    receive({0xF0, 0x7D, 0x1E, 0x09, 0x06, 0x41, 0x00, 0xF7});
+    const auto after = link.record();
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    EXPECT_EQ(link.tonewheelNames()[5], "ALT3 -  TONEWHEEL A100_1961");
+    EXPECT_TRUE(host.posted.empty());
+}
+
+TEST_F(DeviceLinkTest, ShortMessagesNeverReadStaleBufferBytes)
+{
+    // A long name first, then a name message without terminator: the second
+    // name ends with its own message, not in the first one's bytes.
+    receive(sysex::tonewheelNameMessage(3, "ABCDEFGHIJKLMNOP"));
+    receive({0xF0, 0x7D, 0x1E, 0x09, 0x03, 0x51, 0xF7});
+    EXPECT_EQ(link.tonewheelName(3), "ALT1 -  Q");
+    // A value message cut short is dropped rather than completed from the buffer.
+    receive(sysex::parameterValueMessage(6, 7000.0f));
+    receive({0xF0, 0x7D, 0x1E, 0x01, 0x06, 0x00, 0x00, 0xF7});
+    EXPECT_EQ(link.parameterValue(6), 7000.0f);
+}
+
+TEST_F(DeviceLinkTest, DoneIsAlwaysPosted)
+{
+    for (int state : {Idle, AwaitingSection7C, StorePending})
+    {
+        link.linkState = state;
+        receive(sysex::doneMessage());
+    }
+    EXPECT_EQ(host.posted.size(), 3u);
+    for (const auto& p : host.posted)
+        EXPECT_EQ(p.first, DoneReceived);
+}
+
+TEST_F(DeviceLinkTest, AcceptedIdentityStartsTheDump)
+{
+    receive({0xF0, 0x7D, 0x1E, 0x07, 0x05, 0x04, 0x01, 0x01, 0x02, 0x03, 0xF7});
+    EXPECT_EQ(link.modelIndex(), 1);
+    EXPECT_EQ(link.hardwareRevision(), 1);
+    EXPECT_EQ(link.versionText(), "rel 1.5");
+    EXPECT_EQ(link.linkState.load(), AwaitingSection7D);
+    EXPECT_EQ(host.stopped, std::vector<int>{PortScanTimer});
+    ASSERT_EQ(host.sent.size(), 1u);
+    EXPECT_EQ(host.sent[0], sysex::dumpRequest(0x7D));
+    EXPECT_EQ(host.started, (std::vector<std::pair<int, int>>{{DumpTimeoutTimer, 6000}}));
+}
+
+TEST_F(DeviceLinkTest, RefusedIdentities)
+{
+    struct Case
+    {
+        sysex::Identity identity;
+        int reason;
+    };
+    const Case cases[] = {
+        {{4, 3, 0, 1, 0, 0}, FirmwareOutOfDate}, {{6, 3, 0, 1, 0, 0}, EditorOutOfDate},
+        {{5, 7, 0, 1, 0, 0}, ModelNotSupported}, {{5, 3, 2, 1, 0, 0}, ModelNotSupported},
+        {{5, 0, 0, 1, 0, 0}, ModelNotSupported}, {{5, 2, 1, 1, 0, 0}, ModelNotSupported},
+    };
+    for (const auto& c : cases)
+    {
+        RecordingHost h;
+        DeviceLink l{h};
+        const auto reply = sysex::identityReply(c.identity);
+        l.handleIncoming(reply.data(), reply.size());
+        EXPECT_EQ(h.posted, (std::vector<std::pair<int, int>>{{IdentityRejected, c.reason}}));
+        EXPECT_TRUE(h.sent.empty()); // no DumpRequest
+        EXPECT_FALSE(l.connected.load());
+        EXPECT_EQ(l.modelIndex(), 0); // a refused instrument does not change the record
+        EXPECT_EQ(l.hardwareRevision(), 0);
+    }
+}
+
+TEST_F(DeviceLinkTest, ReplyWhileConnectedOnlyAnswersTheHeartbeat)
+{
+    link.connected = true;
+    receive(sysex::identityReply({5, 6, 1, 9, 9, 9}));
+    EXPECT_TRUE(link.heartbeatAnswered.load());
+    EXPECT_EQ(link.modelIndex(), 0);
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_TRUE(host.stopped.empty());
+}
+
+TEST(DeviceLinkVersion, MinorNumbers)
+{
+    EXPECT_EQ(DeviceLink::makeVersionText(1, 5), "rel 1.5");
+    EXPECT_EQ(DeviceLink::makeVersionText(1, 25), "rel 1.25");
+    EXPECT_EQ(DeviceLink::makeVersionText(1, 26), "rel 1.2.6");
+    EXPECT_EQ(DeviceLink::makeVersionText(1, 31), "rel 1.3.1");
+}
+
+TEST_F(DeviceLinkTest, SendParameterChoosesTheMessageAndKeepsBytesSevenBit)
+{
+    link.setParameterValue(5, 1.0f);
+    link.setParameterValue(90, 3.7f);
+    link.setParameterValue(97, 200.0f); // a file can carry anything
+    link.sendParameter(5);
+    link.sendParameter(90);
+    link.sendParameter(97);
+    ASSERT_EQ(host.sent.size(), 3u);
+    EXPECT_EQ(host.sent[0], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0x7C, 0x03, 0xF7}));
+    EXPECT_EQ(host.sent[1], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x05, 0x01, 0xF7}));
+    EXPECT_EQ(host.sent[2], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x0C, 0x05, 0xF7}));
+}
