@@ -34,11 +34,12 @@ target_compile_definitions(kestra_juce
         JUCE_APPLICATION_NAME_STRING="Kestra Editor"
         JUCE_APPLICATION_VERSION_STRING="1.00")
 
-# Hand the modules' own definitions, include paths and link dependencies on.
+# Hand the modules' own definitions and include paths on. Their system
+# libraries (X11, ALSA, freetype ...) reach the link line as private
+# dependencies of this static library; the module sources are not handed on,
+# so they compile here only, without our warning flags.
 target_compile_definitions(kestra_juce INTERFACE
     $<TARGET_PROPERTY:kestra_juce,COMPILE_DEFINITIONS>)
 target_include_directories(kestra_juce SYSTEM INTERFACE
     $<TARGET_PROPERTY:kestra_juce,INCLUDE_DIRECTORIES>)
-target_link_libraries(kestra_juce INTERFACE
-    $<TARGET_PROPERTY:kestra_juce,LINK_LIBRARIES>)
 set_target_properties(kestra_juce PROPERTIES POSITION_INDEPENDENT_CODE ON)
