@@ -1,1 +1,69 @@
-int main() { return 0; }
+// The application object and the one main window.
+
+#include "ui/EditorLookAndFeel.h"
+#include "ui/MainContentComponent.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace kestra
+{
+
+class KestraEditorApplication final : public juce::JUCEApplication
+{
+public:
+    KestraEditorApplication() = default;
+    ~KestraEditorApplication() override = default;
+
+    const juce::String getApplicationName() override { return "Kestra Editor"; }
+    const juce::String getApplicationVersion() override { return "1.00"; }
+    bool moreThanOneInstanceAllowed() override { return true; }
+
+    void initialise(const juce::String&) override // the command line is ignored
+    {
+        juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
+        mainWindow = std::make_unique<MainWindow>(getApplicationName());
+    }
+
+    void shutdown() override
+    {
+        mainWindow.reset();
+        juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
+    }
+
+    void systemRequestedQuit() override { quit(); }
+    void anotherInstanceStarted(const juce::String&) override {}
+
+    class MainWindow final : public juce::DocumentWindow
+    {
+    public:
+        explicit MainWindow(const juce::String& name)
+            : DocumentWindow(name,
+                             juce::Desktop::getInstance().getDefaultLookAndFeel().findColour(
+                                 juce::ResizableWindow::backgroundColourId),
+                             DocumentWindow::minimiseButton | DocumentWindow::closeButton)
+        {
+            setUsingNativeTitleBar(true);
+            setContentOwned(new MainContentComponent(), true);
+            setResizable(false, false);
+            centreWithSize(getWidth(), getHeight());
+            setName(juce::String("Kestra Editor") + " v" + "1.00");
+            setVisible(true);
+        }
+
+        void closeButtonPressed() override
+        {
+            juce::JUCEApplication::getInstance()->systemRequestedQuit();
+        }
+
+    private:
+        JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainWindow)
+    };
+
+private:
+    EditorLookAndFeel lookAndFeel;
+    std::unique_ptr<MainWindow> mainWindow;
+};
+
+} // namespace kestra
+
+START_JUCE_APPLICATION(kestra::KestraEditorApplication)

@@ -1,1 +1,166 @@
-// model/ParameterControls
+// Values between the controls, the parameter store and the instrument.
+
+#include "model/Conversions.h"
+#include "ui/MainContentComponent.h"
+
+#include <cmath>
+
+namespace kestra
+{
+
+namespace
+{
+int parameterNumberOf(const juce::Component& control)
+{
+    return control.getComponentID().getIntValue() % 256;
+}
+
+// The sliders of the full refresh, in order (31 is Chorus Mix; Chorus Level follows it).
+constexpr int refreshedSliders[] = {4,  0,  6,  7,  8,  2,  3,  5,  76, 77, 78, 79, 80, 81,
+                                    82, 83, 84, 29, 39, 35, 37, 38, 32, 33, 31, 30, 23, 25,
+                                    24, 26, 28, 27, 42, 43, 45, 49, 50, 51, 53, 57};
+
+// The eight sliders of a rotary bank, as offsets from its first parameter.
+constexpr int rotaryBankSliders[] = {0, 1, 2, 4, 5, 6, 7, 8};
+} // namespace
+
+void MainContentComponent::sendParameter(int number)
+{
+    link.sendParameter(number);
+}
+
+void MainContentComponent::sendAllParameters()
+{
+    if (!link.connected.load())
+        return;
+    const int last = lastParameterForModel(link.modelIndex());
+    for (int n = 0; n <= last; ++n)
+    {
+        sendParameter(n);
+        juce::Thread::sleep(bulkSendPacingMs);
+    }
+}
+
+float MainContentComponent::toControlValue(int number) const
+{
+    return kestra::toControlValue(number, link.parameterValues(),
+                                  defaultValues(link.hardwareRevision()));
+}
+
+void MainContentComponent::setSliderShownValue(juce::Slider& slider, float value)
+{
+    // A value without a position (a level of 0, NaN from a file) shows the lowest position.
+    const double shown = std::isfinite(value) ? static_cast<double>(value)
+                         : value > 0.0f       ? slider.getMaximum()
+                                              : slider.getMinimum();
+    slider.setValue(shown, juce::dontSendNotification);
+}
+
+void MainContentComponent::showOptionIndex(int number)
+{
+    auto* selector = selectorFor(number);
+    if (selector == nullptr)
+        return;
+    const int index = optionIndexFor(link.parameterValue(number), selector->getNumItems());
+    if (index < 0)
+        selector->setSelectedId(0, juce::dontSendNotification);
+    else
+        selector->setSelectedItemIndex(index, juce::dontSendNotification);
+}
+
+void MainContentComponent::updateLoadTonewheelButton()
+{
+    loadTonewheelButton.setEnabled(link.parameterValue(97) >= 3.0f);
+}
+
+void MainContentComponent::sliderValueChanged(juce::Slider* slider)
+{
+    const int n = parameterNumberOf(*slider);
+    if (!isValidParameterNumber(n))
+        return;
+
+    const float x = static_cast<float>(slider->getValue());
+    const float mix = sliders[31] != nullptr ? static_cast<float>(sliders[31]->getValue()) : 0.0f;
+    const float level =
+        chorusLevelSlider != nullptr ? static_cast<float>(chorusLevelSlider->getValue()) : 0.0f;
+    const auto& D = defaultValues(link.hardwareRevision());
+
+    const auto sends = link.updateParameterValues(
+        [&](ParameterValues& v) { return storeSliderChange(v, D, n, x, mix, level); });
+    for (int m : sends)
+        sendParameter(m);
+}
+
+void MainContentComponent::comboBoxChanged(juce::ComboBox* comboBox)
+{
+    const int n = parameterNumberOf(*comboBox);
+    if (!isValidParameterNumber(n))
+        return;
+
+    // For an overdrive model the selector that changed is the one of the current view.
+    const auto* selector = (n == 9 || n == 16) ? selectorFor(overdriveView == 0 ? 9 : 16)
+                                               : static_cast<const juce::ComboBox*>(comboBox);
+    const int index = selector->getSelectedItemIndex();
+    const auto sends = link.updateParameterValues(
+        [&](ParameterValues& v) { return storeSelectorChange(v, n, index); });
+    for (int m : sends)
+        sendParameter(m);
+
+    if (n == 97)
+        updateLoadTonewheelButton();
+}
+
+void MainContentComponent::applyReceivedParameter(int number)
+{
+    if (number == 5)
+    {
+        if (auto* slider = sliderFor(5))
+            setSliderShownValue(*slider, link.parameterValue(5));
+        return;
+    }
+    if (isSettingParameter(number))
+    {
+        showOptionIndex(number);
+        if (number == 97)
+            updateLoadTonewheelButton();
+    }
+}
+
+void MainContentComponent::refreshControls()
+{
+    refreshTonewheelModelTexts();
+    rebuildTonewheelMenu();
+
+    const auto v = link.parameterValues();
+    const auto& D = defaultValues(link.hardwareRevision());
+
+    for (int n : refreshedSliders)
+    {
+        if (auto* slider = sliderFor(n))
+            setSliderShownValue(*slider, kestra::toControlValue(n, v, D));
+        if (n == 31 && chorusLevelSlider != nullptr && sliders[31] != nullptr)
+        {
+            const float shownMix = static_cast<float>(sliders[31]->getValue());
+            setSliderShownValue(*chorusLevelSlider, chorusLevelControlValue(v, D, shownMix));
+        }
+    }
+
+    for (const auto& [selectorNumber, bankStart] : {std::pair{9, 58}, std::pair{16, 67}})
+    {
+        if (auto* selector = selectorFor(selectorNumber))
+        {
+            const int row = overdriveModelFor(v, selectorNumber);
+            if (row < 0)
+                selector->setSelectedId(0, juce::dontSendNotification);
+            else
+                selector->setSelectedItemIndex(row, juce::dontSendNotification);
+        }
+        for (int offset : rotaryBankSliders)
+            if (auto* slider = sliderFor(bankStart + offset))
+                setSliderShownValue(*slider, v[static_cast<size_t>(bankStart + offset)]);
+    }
+
+    applyAdditionalFunctionsRule();
+}
+
+} // namespace kestra

@@ -1,1 +1,181 @@
-// ui/Commands
+// Every button of the window, and the refresh steps that belong to them: the
+// tonewheel names on the Tonewheel Model selector, the tonewheel menu, and the
+// Additional Functions page rule.
+
+#include "ui/MainContentComponent.h"
+#include "ui/MessageTexts.h"
+
+namespace kestra
+{
+
+void MainContentComponent::releaseButton(juce::Button& button)
+{
+    button.setToggleState(false, juce::dontSendNotification);
+    button.setState(juce::Button::buttonNormal);
+}
+
+void MainContentComponent::buttonClicked(juce::Button* button)
+{
+    // Page selection. The radio group reports the old page switched off first.
+    for (size_t p = 0; p < pageButtons.size(); ++p)
+    {
+        if (button != &pageButtons[p])
+            continue;
+        const bool on = button->getToggleState();
+        if (on)
+            currentPage = static_cast<int>(p);
+        showPage(on, static_cast<int>(p));
+        return;
+    }
+
+    if (button == &openButton)
+    {
+        openProjectFile();
+        releaseButton(openButton);
+        return;
+    }
+    if (button == &saveButton)
+    {
+        saveProjectFile();
+        releaseButton(saveButton);
+        return;
+    }
+    if (button == &connectButton)
+    {
+        setConnected(false);
+        connect(connectButton.getToggleState());
+        return;
+    }
+    if (button == &storeButton)
+    {
+        if (!link.connected.load())
+        {
+            releaseButton(storeButton);
+            return;
+        }
+        if (storeButton.getToggleState())
+        {
+            link.linkState = StorePending;
+            startTimer(StoreTimeoutTimer, storeTimeoutMs);
+            sendStoreRequest();
+        }
+        else
+        {
+            stopTimer(StoreTimeoutTimer); // a second click: the confirmation is still welcome
+        }
+        return;
+    }
+    if (button == &resetButton)
+    {
+        if (!link.connected.load())
+        {
+            releaseButton(resetButton);
+            return;
+        }
+        if (resetButton.getToggleState())
+        {
+            const int answer = showMessageBox(texts::boxTitle, texts::resetQuestion, texts::yes, 1,
+                                              texts::no, 0, {}, 3, nullptr);
+            if (answer == 0)
+            {
+                releaseButton(resetButton);
+                return;
+            }
+            link.linkState = ResetPending;
+            startTimer(ResetTimeoutTimer, resetTimeoutMs);
+            sendResetRequest();
+        }
+        else
+        {
+            stopTimer(ResetTimeoutTimer);
+        }
+        return;
+    }
+    if (button == &tonewheelButton)
+    {
+        if (!link.connected.load())
+        {
+            releaseButton(tonewheelButton);
+            return;
+        }
+        if (!tonewheelButton.getToggleState())
+            return;
+        const int result = tonewheelMenu.showAt(&tonewheelButton);
+        releaseButton(tonewheelButton);
+        if (result != 0)
+            loadTonewheelFile(static_cast<juce::uint8>(result));
+        return;
+    }
+
+    // View selection: the radio group's reports of buttons switched off are ignored.
+    struct ViewButton
+    {
+        juce::Button* button;
+        int page;
+        int* viewMember;
+        int viewValue;
+    };
+    const ViewButton viewButtons[] = {
+        {&mainViewButton, 0, &toneGeneratorView, 3},   {&drawbarViewButton, 0, &toneGeneratorView, 4},
+        {&overdriveClassicButton, 2, &overdriveView, 0}, {&overdriveRockButton, 2, &overdriveView, 1},
+        {&rotaryCommonButton, 3, &rotaryView, 2},      {&rotaryClassicButton, 3, &rotaryView, 0},
+        {&rotaryRockButton, 3, &rotaryView, 1},
+    };
+    for (const auto& v : viewButtons)
+    {
+        if (button != v.button)
+            continue;
+        if (!button->getToggleState())
+            return;
+        showPage(false, v.page);
+        *v.viewMember = v.viewValue;
+        showPage(true, v.page);
+        return;
+    }
+
+    if (button == &loadTonewheelButton)
+    {
+        const float value = link.parameterValue(97);
+        const int slot = value >= 0.0f && value < 256.0f ? static_cast<int>(value) : 0;
+        loadTonewheelFile(static_cast<juce::uint8>(slot % 256));
+    }
+}
+
+void MainContentComponent::refreshTonewheelModelTexts()
+{
+    for (int slot = 0; slot < numTonewheelSlots; ++slot)
+        showTonewheelName(slot);
+}
+
+void MainContentComponent::showTonewheelName(int slot)
+{
+    auto& box = tonewheelModelBox();
+    if (slot >= 0 && slot < numTonewheelSlots && box.indexOfItemId(slot + 1) >= 0)
+        box.changeItemText(slot + 1, juce::String(link.tonewheelName(slot)));
+}
+
+void MainContentComponent::rebuildTonewheelMenu()
+{
+    tonewheelMenu.clear();
+    for (int slot = firstAlternativeSlot; slot < numTonewheelSlots; ++slot)
+        tonewheelMenu.addItem(slot, "Upload to " + juce::String(link.tonewheelName(slot)), true,
+                              false);
+}
+
+void MainContentComponent::applyAdditionalFunctionsRule()
+{
+    if (link.modelIndex() == 3)
+    {
+        pageButtons[5].setVisible(false);
+        if (currentPage == 5)
+            pageButtons[0].setToggleState(true, juce::sendNotificationSync);
+        return;
+    }
+
+    pageButtons[5].setVisible(true);
+    for (int n : {85, 97, 86, 87, 88, 89, 92, 93, 94, 91, 90, 95, 96, 98})
+        showOptionIndex(n);
+    updateLoadTonewheelButton();
+}
+
+} // namespace kestra

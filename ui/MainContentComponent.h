@@ -136,6 +136,7 @@ public:
 private:
     friend class EditorTestProbe;
     struct Page;
+    struct PageEntry;
 
     // LinkHost
     void sendToInstrument(const uint8_t* data, size_t size) override;
@@ -160,12 +161,16 @@ private:
     void buildPages();
 
     // Helpers
+    void setUpSettings();
+    void refreshTonewheelModelTexts();
+    void rebuildTonewheelMenu();
+    void applyAdditionalFunctionsRule();
+    void showTonewheelName(int slot);
     static void releaseButton(juce::Button& button);
     void setSliderShownValue(juce::Slider& slider, float value);
     void showOptionIndex(int number);
     void updateLoadTonewheelButton();
     int viewOfPage(int page) const;
-    bool isShownOnPage(int page, const struct PageEntry& entry) const;
     void showDumpFailure();
     void heartbeat();
     void runProjectTransmission();
