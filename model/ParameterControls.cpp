@@ -97,10 +97,8 @@ void MainContentComponent::comboBoxChanged(juce::ComboBox* comboBox)
     if (!isValidParameterNumber(n))
         return;
 
-    // For an overdrive model the selector that changed is the one of the current view.
-    const auto* selector = (n == 9 || n == 16) ? selectorFor(overdriveView == 0 ? 9 : 16)
-                                               : static_cast<const juce::ComboBox*>(comboBox);
-    const int index = selector->getSelectedItemIndex();
+    // An overdrive selector is always the one of the current view: only it is on screen.
+    const int index = comboBox->getSelectedItemIndex();
     const auto sends = link.updateParameterValues(
         [&](ParameterValues& v) { return storeSelectorChange(v, n, index); });
     for (int m : sends)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 
 namespace kestra::testing
@@ -21,15 +22,24 @@ class JuceEnvironment : public ::testing::Environment
 public:
     void SetUp() override
     {
+        // Settings files go to a folder of the test's own, never the user's.
+        settingsFolder = juce::File::createTempFile("kestra-test-settings");
+        settingsFolder.createDirectory();
+        setenv("XDG_CONFIG_HOME", settingsFolder.getFullPathName().toRawUTF8(), 1);
         juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase* {
             return nullptr;
         };
         initialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
     }
 
-    void TearDown() override { initialiser.reset(); }
+    void TearDown() override
+    {
+        initialiser.reset();
+        settingsFolder.deleteRecursively();
+    }
 
 private:
+    juce::File settingsFolder;
     std::unique_ptr<juce::ScopedJuceInitialiser_GUI> initialiser;
 };
 

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs, with apt, the Debian packages that building, running and testing
+# the editor need; packages already present are left alone.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config ccache juce-modules-source
+    # tests and benchmarks
+    libgtest-dev libbenchmark-dev
+    # running and testing the window without a screen, screenshots, clicks
+    xvfb xauth imagemagick xdotool
+    # "Arial" resolves to its metric twin where Arial itself is missing
+    fonts-liberation
+    # regenerating the pictures
+    librsvg2-bin python3
+)
+if [ "${KESTRA_WITH_FUZZERS:-0}" = 1 ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

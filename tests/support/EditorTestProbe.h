@@ -1,0 +1,110 @@
+#pragma once
+
+// Reaches inside the content component for tests: its controls, its link and
+// its ports, and a recording device on the virtual MIDI ports.
+
+#include "link/VirtualMidiServices.h"
+#include "ui/MainContentComponent.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace kestra
+{
+
+class EditorTestProbe
+{
+public:
+    explicit EditorTestProbe(MainContentComponent& editorToProbe) : editor(editorToProbe) {}
+
+    juce::Slider* slider(int number) const { return editor.sliderFor(number); }
+    juce::Slider* chorusLevelSlider() const { return editor.chorusLevelSlider.get(); }
+    CustomComboBox* selector(int number) const { return editor.selectorFor(number); }
+    DeviceLink& link() const { return editor.link; }
+
+    juce::ImageButton& openButton() const { return editor.openButton; }
+    juce::ImageButton& saveButton() const { return editor.saveButton; }
+    juce::ImageButton& connectButton() const { return editor.connectButton; }
+    juce::ImageButton& storeButton() const { return editor.storeButton; }
+    juce::ImageButton& resetButton() const { return editor.resetButton; }
+    juce::ImageButton& tonewheelButton() const { return editor.tonewheelButton; }
+    juce::ImageButton& loadTonewheelButton() const { return editor.loadTonewheelButton; }
+    juce::ImageButton& pageButton(int page) const
+    {
+        return editor.pageButtons[static_cast<size_t>(page)];
+    }
+    juce::Label& deviceLabel() const { return editor.deviceLabel; }
+    juce::Label& firmwareLabel() const { return editor.firmwareLabel; }
+    juce::ImageComponent& connectionIndicator() const { return editor.connectionIndicator; }
+    juce::PopupMenu& tonewheelMenu() const { return editor.tonewheelMenu; }
+
+    int currentPage() const { return editor.currentPage; }
+    int toneGeneratorView() const { return editor.toneGeneratorView; }
+    int overdriveView() const { return editor.overdriveView; }
+    int rotaryView() const { return editor.rotaryView; }
+    CustomAlertWindow* messageBox() const { return editor.currentMessageBox.get(); }
+    juce::File lastFileFolder() const { return editor.lastFileFolder; }
+    bool isTimerRunning(int id) const { return editor.isTimerRunning(id); }
+    int inputIndex() const { return editor.inputIndex; }
+    int outputIndex() const { return editor.outputIndex; }
+    bool hasInput() const { return editor.midiInput != nullptr; }
+    bool hasOutput() const
+    {
+        const std::lock_guard<std::mutex> lock(editor.outputLock);
+        return editor.midiOutput != nullptr;
+    }
+
+    // Opens a port pair directly, without the search.
+    void openPorts(int input, int output)
+    {
+        editor.inputIndex = input;
+        editor.openInput();
+        auto port = editor.midiServices->openOutputDevice(output);
+        const std::lock_guard<std::mutex> lock(editor.outputLock);
+        editor.midiOutput = std::move(port);
+    }
+
+private:
+    MainContentComponent& editor;
+};
+
+// A device on a virtual port pair that records what the editor sends.
+class RecordingDevice
+{
+public:
+    explicit RecordingDevice(VirtualMidiServices& services, const std::string& name = "Recorder")
+        : midi(services)
+    {
+        input = midi.addInputPort(name);
+        output = midi.addOutputPort(name, [this](const uint8_t* data, size_t size) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            received.emplace_back(data, data + size);
+            changed.notify_all();
+        });
+    }
+
+    std::vector<std::vector<uint8_t>> take()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return std::exchange(received, {});
+    }
+
+    size_t count()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return received.size();
+    }
+
+    void send(const std::vector<uint8_t>& message) { midi.sendToEditor(input, message); }
+
+    int input = -1;
+    int output = -1;
+
+private:
+    VirtualMidiServices& midi;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::vector<uint8_t>> received;
+};
+
+} // namespace kestra
