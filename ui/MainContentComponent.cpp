@@ -223,6 +223,7 @@ void MainContentComponent::addParameterSlider(juce::Slider& slider, int y,
     slider.setComponentID(juce::String(info.number));
     slider.setBounds(controlX, y, sliderWidth, rowHeight);
     slider.setSliderStyle(juce::Slider::LinearBar);
+    slider.setWantsKeyboardFocus(true); // the last control of a page takes the focus
     slider.setLookAndFeel(&sliderLookAndFeel);
     // The step as a clean decimal, so the text shows exactly its number of decimals.
     const double step = std::round(static_cast<double>(info.step) * 1.0e6) / 1.0e6;

@@ -33,6 +33,13 @@ public:
     {
         return editor.pageButtons[static_cast<size_t>(page)];
     }
+    juce::ImageButton& mainViewButton() const { return editor.mainViewButton; }
+    juce::ImageButton& drawbarViewButton() const { return editor.drawbarViewButton; }
+    juce::ImageButton& overdriveClassicButton() const { return editor.overdriveClassicButton; }
+    juce::ImageButton& overdriveRockButton() const { return editor.overdriveRockButton; }
+    juce::ImageButton& rotaryCommonButton() const { return editor.rotaryCommonButton; }
+    juce::ImageButton& rotaryClassicButton() const { return editor.rotaryClassicButton; }
+    juce::ImageButton& rotaryRockButton() const { return editor.rotaryRockButton; }
     juce::Label& deviceLabel() const { return editor.deviceLabel; }
     juce::Label& firmwareLabel() const { return editor.firmwareLabel; }
     juce::ImageComponent& connectionIndicator() const { return editor.connectionIndicator; }
