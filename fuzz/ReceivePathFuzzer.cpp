@@ -1,0 +1,41 @@
+// The receive path fed arbitrary bytes as complete messages: the first byte
+// chooses the link state, the rest is split into messages at every 0xF7.
+
+#include "link/DeviceLink.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace
+{
+struct SilentHost final : kestra::LinkHost
+{
+    void sendToInstrument(const uint8_t*, size_t) override {}
+    void startLinkTimer(int, int) override {}
+    void stopLinkTimer(int) override {}
+    void postInternalMessage(int, int) override {}
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    SilentHost host;
+    kestra::DeviceLink fresh(host);
+    if (size == 0)
+        return 0;
+    fresh.linkState = data[0] % 6;
+    fresh.connected = (data[0] & 0x80) != 0;
+
+    size_t start = 1;
+    for (size_t i = 1; i < size; ++i)
+    {
+        if (data[i] == 0xF7)
+        {
+            fresh.handleIncoming(data + start, i + 1 - start);
+            start = i + 1;
+        }
+    }
+    if (start < size)
+        fresh.handleIncoming(data + start, size - start); // an unterminated tail
+    return 0;
+}
