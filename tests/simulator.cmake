@@ -1,3 +1,3 @@
 # The simulated instrument: exchanges over the virtual MIDI ports, faults,
-# options and log, headless.
-kestra_add_test(SimulatorTests SOURCES SimulatorTests.cpp LIBS kestra_sim)
+# options and log, and the editor's device link talking to it; headless.
+kestra_add_test(SimulatorTests SOURCES SimulatorTests.cpp SimulatorLinkTests.cpp LIBS kestra_sim)
