@@ -74,17 +74,26 @@ enum TonewheelError : int
 // Misbehaviour on demand. The defaults are a healthy instrument.
 struct SimulatorFaults
 {
-    bool silent = false;           // sends nothing at all (still receives and keeps values)
-    int heartbeatStopsAfter = -1;  // answers only the first N IdentityRequests; -1: all
-    int dumpDelayMs = 0;           // each dump section is answered this much later
-    bool silentAfterStore = false; // a StoreRequest is carried out but not confirmed
-    bool silentAfterReset =
-        false;               // a ResetRequest is carried out, nothing reported, no DoneMessage
-    int nakPacket = -1;      // data packet k of every upload (0: the first) ...
-    int nakTimes = 0;        // ... is answered with NAK this many times before it is taken
-    int cancelAtPacket = -1; // data packet k of every upload is answered with CANCEL ...
-    int cancelCode = 0;      // ... carrying this error code, and the upload is abandoned
-    int ackDelayMs = 0;      // every ACK (header and packets) goes out this much later
+    // Sends nothing at all; what arrives is still received, logged and kept.
+    bool silent = false;
+    // Answers only the first N IdentityRequests (the connect counts); -1: all.
+    int heartbeatStopsAfter = -1;
+    // Each dump section, values and DoneMessage, goes out this many ms after its request.
+    int dumpDelayMs = 0;
+    // A StoreRequest is carried out but not confirmed.
+    bool silentAfterStore = false;
+    // A ResetRequest is carried out, but nothing is reported and no DoneMessage follows.
+    bool silentAfterReset = false;
+    // Data packet nakPacket of every upload (0: the first after the header) is
+    // answered with NAK nakTimes times before it is taken.
+    int nakPacket = -1;
+    int nakTimes = 0;
+    // Data packet cancelAtPacket of every upload is answered with CANCEL
+    // carrying cancelCode, and the upload is abandoned.
+    int cancelAtPacket = -1;
+    int cancelCode = 0;
+    // Every ACK (of the header and of each packet) goes out this many ms later.
+    int ackDelayMs = 0;
 };
 
 // The ports the instrument adds. Dummy ports are named "Midi Through Port-0",
