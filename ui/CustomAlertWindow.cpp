@@ -1,1 +1,27 @@
-// ui/CustomAlertWindow
+#include "ui/CustomAlertWindow.h"
+
+namespace kestra
+{
+
+CustomAlertWindow::CustomAlertWindow(const juce::String& title, const juce::String& message)
+    : juce::AlertWindow(title, message, juce::MessageBoxIconType::NoIcon, nullptr),
+      lookAndFeel(std::make_unique<AWLookAndFeel>())
+{
+    setLookAndFeel(lookAndFeel.get());
+    setOpaque(false);
+}
+
+CustomAlertWindow::~CustomAlertWindow()
+{
+    // Detach before deleting, so that neither the window nor its buttons ever
+    // point at a deleted look-and-feel.
+    setLookAndFeel(nullptr);
+    lookAndFeel.reset();
+}
+
+void CustomAlertWindow::setAlertFont(const juce::Font& font)
+{
+    lookAndFeel->setAlertFont(font);
+}
+
+} // namespace kestra
