@@ -7,10 +7,124 @@
 namespace kestra
 {
 
-void MainContentComponent::startTonewheelTransfer(juce::uint8, juce::int32) {}
-void MainContentComponent::handleTransferEvent(int) {}
-void MainContentComponent::showTransferProgress() {}
-void MainContentComponent::showTransferError() {}
-void MainContentComponent::cancelTonewheelTransfer() {}
+namespace
+{
+// The transfer's messages from the message thread (the header, the user's
+// CANCEL) take the same way out as those the MIDI thread sends.
+class HostIo final : public TonewheelTransfer::Io
+{
+public:
+    explicit HostIo(LinkHost& linkHost) : host(linkHost) {}
+
+    void sendToInstrument(const uint8_t* data, size_t size) override
+    {
+        host.sendToInstrument(data, size);
+    }
+    void postTransferEvent(int value) override { host.postInternalMessage(TransferEvent, value); }
+
+private:
+    LinkHost& host;
+};
+
+// Only the transfer box carries a progress bar: it tells that box from one
+// that has replaced it (a lost connection, say).
+bool isTransferBox(const juce::Component* box)
+{
+    if (box == nullptr)
+        return false;
+    for (auto* child : box->getChildren())
+        if (dynamic_cast<const juce::ProgressBar*>(child) != nullptr)
+            return true;
+    return false;
+}
+} // namespace
+
+void MainContentComponent::startTonewheelTransfer(juce::uint8 slot, juce::int32 length)
+{
+    showMessageBox(texts::boxTitle, texts::transmittingTonewheel, texts::cancel, 2, {}, 0, {}, 0,
+                   messageBoxCallback);
+    // A 1 MiB upload takes minutes on a real MIDI link: a bar beneath the text
+    // shows how far it is.
+    transferProgress = 0.0;
+    if (currentMessageBox != nullptr)
+        currentMessageBox->addProgressBarComponent(transferProgress);
+
+    HostIo io(*this);
+    link.transfer.start(slot, length, io);
+}
+
+void MainContentComponent::handleTransferEvent(int value)
+{
+    if (value == TransferProgress)
+    {
+        showTransferProgress();
+        return;
+    }
+
+    {
+        // A link lost during the transfer has been closed and reported already.
+        const std::lock_guard<std::mutex> lock(outputLock);
+        if (midiOutput == nullptr)
+            return;
+    }
+
+    stopTimer(HeartbeatTimer);
+    if (value == TransferFinished)
+    {
+        if (isTransferBox(currentMessageBox.get()))
+            closeMessageBox();
+    }
+    else if (value == TransferFailed)
+    {
+        showTransferError();
+    }
+
+    // However it ended, the instrument has a new slot: run the whole handshake
+    // again. The display keeps its connected look until the handshake decides.
+    link.connected = false;
+    sendIdentityRequest();
+    startTimer(DumpTimeoutTimer, dumpTimeoutMs);
+}
+
+void MainContentComponent::showTransferProgress()
+{
+    if (link.transfer.phase() == TonewheelTransfer::Ended ||
+        !isTransferBox(currentMessageBox.get()))
+        return; // cancelled or ended since, or another box has taken its place
+
+    const auto remaining = link.transfer.bytesRemaining();
+    const auto total = link.transfer.totalLength();
+    currentMessageBox->setMessage(juce::String(texts::transmittingTonewheel) +
+                                  juce::String(remaining));
+    if (total > 0)
+        transferProgress = 1.0 - static_cast<double>(remaining) / static_cast<double>(total);
+}
+
+void MainContentComponent::showTransferError()
+{
+    const char* text = tonewheelErrorText(link.transfer.errorCode());
+    showMessageBox(texts::boxTitle,
+                   juce::String(texts::transmissionAborted) +
+                       (text != nullptr ? text : texts::unknownTransferError),
+                   texts::ok, 1, {}, 2, {}, 3, nullptr);
+}
+
+void MainContentComponent::cancelTonewheelTransfer()
+{
+    HostIo io(*this);
+    if (!link.transfer.cancel(io))
+        return; // it ended on its own meanwhile: the event that says so follows
+
+    stopTimer(HeartbeatTimer);
+    loadTonewheelButton.setState(juce::Button::buttonNormal);
+    showMessageBox(texts::boxTitle,
+                   juce::String(texts::transmissionAborted) + texts::tonewheelDeleted, texts::ok, 1,
+                   {}, 2, {}, 3, nullptr);
+
+    // The handshake again, without a time-out: the user has just been told
+    // that the slot is empty.
+    link.connected = false;
+    sendIdentityRequest();
+}
 
 } // namespace kestra
