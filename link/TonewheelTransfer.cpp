@@ -29,6 +29,7 @@ void TonewheelTransfer::load(const uint8_t* newName, const uint8_t* data, int32_
 {
     const std::lock_guard<std::mutex> guard(lock);
     currentPhase = Ended; // a late reply of an earlier transfer must not read the new data
+    cancelReportable = false;
     std::copy(newName, newName + filedump::nameSize, name.begin());
     length = std::clamp<int32_t>(length, 0, bufferSize);
     std::copy(data, data + length, buffer.get());
@@ -43,6 +44,7 @@ void TonewheelTransfer::start(uint8_t slot, int32_t length, Io& io)
     remaining = length;
     error = -1;
     naks = 0;
+    cancelReportable = true;
     currentPhase = AwaitingHeaderAck;
     sendHeader(io);
 }
@@ -53,6 +55,7 @@ bool TonewheelTransfer::cancel(Io& io)
     if (currentPhase.load() == Ended)
         return false;
     currentPhase = Ended;
+    cancelReportable = false; // the instrument's own CANCEL now only echoes ours
     io.sendToInstrument(filedump::cancelMessage.data(), filedump::cancelMessage.size());
     return true;
 }
@@ -128,8 +131,8 @@ void TonewheelTransfer::onFileDumpNak(int code, Io& io)
 void TonewheelTransfer::onFileDumpCancel(int code, Io& io)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (currentPhase.load() == Ended)
-        return; // nothing left to cancel
+    if (!cancelReportable)
+        return;
     end(io, code, false);
 }
 
@@ -153,6 +156,7 @@ void TonewheelTransfer::sendPacket(Io& io)
 void TonewheelTransfer::end(Io& io, int code, bool sendCancel)
 {
     currentPhase = Ended;
+    cancelReportable = false;
     error = code;
     if (sendCancel)
         io.sendToInstrument(filedump::cancelMessage.data(), filedump::cancelMessage.size());

@@ -70,6 +70,9 @@ public:
     void onFileDumpAck(Io& io);
     // code: byte 4 of the message, -1 when it has none.
     void onFileDumpNak(int code, Io& io);
+    // Ends a running transfer. After the EOF it is the instrument refusing the
+    // tonewheel, and is reported too; after a failure already reported, after
+    // the user's Cancel and before any transfer it is ignored.
     void onFileDumpCancel(int code, Io& io);
 
     // ---- either thread ------------------------------------------------------------------
@@ -100,6 +103,9 @@ private:
     uint8_t number = 0;  // of the outstanding data packet, 0 ... 127
     int chunkLength = 0; // raw bytes in the outstanding packet, at most 104
     int naks = 0;        // NAKs for the outstanding packet (or the header)
+    // A CANCEL from the instrument is reported: set at the start, cleared once a
+    // failure has been reported, by the user's Cancel and by new data.
+    bool cancelReportable = false;
     size_t readPosition = 0;
 
     std::atomic<uint8_t> currentPhase{Ended};

@@ -76,6 +76,13 @@ void MainContentComponent::handleTransferEvent(int value)
     }
     else if (value == TransferFailed)
     {
+        // The instrument may refuse the tonewheel after its EOF, when the
+        // handshake that the finish started is under way. Hold that handshake
+        // while the error is shown (its end would close the box), and start it
+        // again afterwards. During a transfer these are as they already were.
+        stopTimer(DumpTimeoutTimer);
+        link.linkState = Idle;
+        link.connected = true;
         showTransferError();
     }
 

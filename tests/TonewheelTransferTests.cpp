@@ -357,19 +357,35 @@ TEST_F(Upload, AThirdNakWithoutCodeReportsNoRowOfTheTable)
     EXPECT_EQ(tonewheelErrorText(transfer.errorCode()), nullptr);
 }
 
-TEST_F(Upload, AfterTheEofRepliesChangeNothing)
+TEST_F(Upload, AfterTheEofOnlyTheInstrumentsRefusalIsReported)
 {
     start(3, patternData(5));
     ackOne();
     EXPECT_EQ(ackOne(), eof);
     wire.takeEvents();
-    for (const auto& reply : {ack, nak(2), cancelWithCode(3), ack})
+    for (const auto& reply : {ack, nak(2), ack})
         receive(reply);
     EXPECT_TRUE(wire.take().empty());
     EXPECT_TRUE(wire.takeEvents().empty());
     EXPECT_EQ(transfer.errorCode(), -1);
     EXPECT_FALSE(transfer.cancel(wire)); // the finish is already on its way
     EXPECT_TRUE(wire.take().empty());
+
+    // The instrument refuses the whole tonewheel: reported once, nothing sent back.
+    receive(cancelWithCode(5));
+    receive(cancelWithCode(4));
+    EXPECT_TRUE(wire.take().empty());
+    EXPECT_EQ(wire.takeEvents(), (std::vector<int>{TransferFailed}));
+    EXPECT_EQ(transfer.errorCode(), 5);
+}
+
+TEST_F(Upload, ACancelWithoutATransferIsIgnored)
+{
+    receive(cancelWithCode(3));
+    receive(ack);
+    receive(nak(0));
+    EXPECT_TRUE(wire.take().empty());
+    EXPECT_TRUE(wire.takeEvents().empty());
 }
 
 TEST_F(Upload, TheUsersCancelSendsCancelOnceAndEndsTheTransfer)
@@ -388,6 +404,7 @@ TEST_F(Upload, TheUsersCancelSendsCancelOnceAndEndsTheTransfer)
 
         receive(ack);
         receive(nak(1));
+        receive(cancelWithCode(2)); // the instrument's answer to ours
         EXPECT_TRUE(wire.take().empty());
         EXPECT_TRUE(wire.takeEvents().empty());
         EXPECT_FALSE(transfer.cancel(wire));

@@ -4,8 +4,7 @@
 // every end. The instrument is scripted: it reassembles what arrives and
 // answers each header and packet with ACK unless told otherwise.
 
-#include "TonewheelTestSupport.h"
-#include "support/EditorTestProbe.h"
+#include "TonewheelGuiSupport.h"
 #include "support/GuiTestSupport.h"
 
 #include "ui/MessageTexts.h"
@@ -44,6 +43,12 @@ public:
         planned = std::move(replies);
     }
     std::atomic<bool> hold{false};
+    // The answer to the EOF, if any: an instrument that refuses the whole tonewheel.
+    void replyToEof(Bytes message)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        eofReply = std::move(message);
+    }
     std::atomic<bool> answerIdentity{true};
 
     void reply(const Bytes& message) { midi.sendToEditor(input, message); }
@@ -89,6 +94,8 @@ private:
             }
             if (isHeader(m) || isDataPacket(m))
                 answerFileDump();
+            else if (m == eof && !eofReply.empty())
+                reply(eofReply);
             return;
         }
         const auto d = sysex::decode(m);
@@ -128,119 +135,9 @@ private:
     Reassembly current;
     size_t dumpCount = 0;
     std::deque<Bytes> planned;
+    Bytes eofReply;
     std::map<int, std::string> names;
 };
-
-juce::String messageOf(const juce::AlertWindow& box)
-{
-    return box.getDescription().substring(box.getName().length() + 2);
-}
-
-juce::ProgressBar* progressBarOf(juce::Component* box)
-{
-    if (box != nullptr)
-        for (auto* child : box->getChildren())
-            if (auto* bar = dynamic_cast<juce::ProgressBar*>(child))
-                return bar;
-    return nullptr;
-}
-
-double progressOf(juce::ProgressBar& bar)
-{
-    return bar.getAccessibilityHandler()->getValueInterface()->getCurrentValue();
-}
-
-// Answers modal boxes as a user would: a rule picks the button by the start of
-// the box's text; every box seen is remembered with what held at that moment.
-class BoxAnswerer final : private juce::Timer
-{
-public:
-    struct Seen
-    {
-        juce::String message;
-        bool heartbeatRunning;
-        bool connected;
-    };
-
-    BoxAnswerer(EditorTestProbe& editorProbe) : probe(editorProbe) { startTimer(2); }
-    ~BoxAnswerer() override { stopTimer(); }
-
-    // Presses button on every box whose text starts with prefix; before
-    // runs first, with the box.
-    void answer(const juce::String& prefix, const juce::String& button,
-                std::function<void(juce::AlertWindow&)> before = nullptr)
-    {
-        rules.push_back({prefix, button, std::move(before), 0});
-    }
-    int presses(const juce::String& prefix) const
-    {
-        for (const auto& r : rules)
-            if (r.prefix == prefix)
-                return r.presses;
-        return 0;
-    }
-    std::vector<Seen> seen;
-
-private:
-    struct Rule
-    {
-        juce::String prefix;
-        juce::String button;
-        std::function<void(juce::AlertWindow&)> before;
-        int presses;
-    };
-
-    void timerCallback() override
-    {
-        auto* box = dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent());
-        if (box == nullptr || box == pressed.getComponent())
-            return;
-        const auto message = messageOf(*box);
-        if (box != lastSeen.getComponent())
-        {
-            lastSeen = box;
-            seen.push_back(
-                {message, probe.isTimerRunning(HeartbeatTimer), probe.link().connected.load()});
-        }
-        for (auto& r : rules)
-            if (message.startsWith(r.prefix))
-            {
-                if (r.before)
-                    r.before(*box);
-                ++r.presses;
-                pressed = box;
-                box->triggerButtonClick(r.button);
-                return;
-            }
-        // A box nobody expected is closed, so that the test fails instead of waiting.
-        if (!message.startsWith(texts::transmittingTonewheel))
-        {
-            pressed = box;
-            box->exitModalState(0);
-        }
-    }
-
-    EditorTestProbe& probe;
-    std::vector<Rule> rules;
-    juce::Component::SafePointer<juce::Component> lastSeen;
-    juce::Component::SafePointer<juce::Component> pressed;
-};
-
-Bytes tonewheelFileImage(const Bytes& data, const std::string& name, uint32_t magic = 0x27071963)
-{
-    Bytes image(64, 0x5A);
-    for (size_t i = 0; i < 4; ++i)
-        image[i] = static_cast<uint8_t>(magic >> (8 * i));
-    for (size_t i = 0; i < 32; ++i)
-        image[32 + i] = i < name.size() ? static_cast<uint8_t>(name[i]) : 0;
-    image.insert(image.end(), data.begin(), data.end());
-    return image;
-}
-
-bool isInstrumentMessage(const Bytes& m)
-{
-    return m.size() >= 4 && m[0] == 0xF0 && m[1] == 0x7D && m[2] == 0x1E;
-}
 
 struct TonewheelUpload : ::testing::Test
 {
@@ -434,6 +331,28 @@ TEST_F(TonewheelUpload, WhenTheInstrumentEndsTheTransferItsErrorIsShownAndTheHan
         EXPECT_FALSE(instrument.upload().complete);
         EXPECT_TRUE(probe.isTimerRunning(HeartbeatTimer));
     }
+}
+
+TEST_F(TonewheelUpload, ARefusalAfterTheEofStaysOnScreenUntilReadThenTheHandshakeRuns)
+{
+    connect();
+    instrument.replyToEof(cancelWithCode(5));
+    const auto file = write("wheel.ktw", tonewheelFileImage(patternData(500), "Wheel"));
+    boxes.answer(texts::tonewheelWarningPrefix, texts::yes);
+    // The user takes a while to read it: meanwhile nothing may close it.
+    boxes.answer(texts::transmissionAborted, texts::ok, nullptr, 100);
+    editor.loadTonewheelFrom(file, 4);
+    ASSERT_TRUE(pumpUntil([&] { return boxes.presses(texts::transmissionAborted) == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return isConnectedAndIdle(); }));
+
+    EXPECT_EQ(boxes.seen.back().message,
+              juce::String(texts::transmissionAborted) + "The dsp can not write flash!");
+    EXPECT_TRUE(instrument.upload().complete);
+    EXPECT_TRUE(probe.isTimerRunning(HeartbeatTimer));
+    // The handshake that the box held ran to its end after it.
+    const auto all = instrument.received();
+    const auto last7C = std::find(all.rbegin(), all.rend(), sysex::dumpRequest(0x7C));
+    EXPECT_NE(last7C, all.rend());
 }
 
 TEST_F(TonewheelUpload, TheUsersCancelWarnsThatTheSlotIsEmptyAndAsksForTheIdentity)
