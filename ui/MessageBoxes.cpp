@@ -49,24 +49,24 @@ int MainContentComponent::showMessageBox(juce::String title, juce::String messag
     if (callback != nullptr)
     {
         const juce::Component::SafePointer<MainContentComponent> owner(this);
-        box.enterModalState(true,
-                            juce::ModalCallbackFunction::create(
-                                [callback, owner, shown](int result)
-                                {
-                                    // Still the open box: the user dismissed it. Otherwise the
-                                    // editor closed or replaced it, and that ends it with 0.
-                                    const bool stillOpen =
-                                        owner != nullptr && shown != nullptr &&
-                                        owner->currentMessageBox.get() == shown.getComponent();
-                                    callback(stillOpen ? result : 0, owner.getComponent());
+        auto dismissed = [callback, owner, shown](int result)
+        {
+            // Still the open box: the user dismissed it. Otherwise the editor
+            // closed or replaced it, and that ends it with 0.
+            auto isOpen = [&]
+            {
+                return owner != nullptr && shown != nullptr &&
+                       owner->currentMessageBox.get() == shown.getComponent();
+            };
+            callback(isOpen() ? result : 0, owner.getComponent());
 
-                                    // Handling the result may have closed or replaced the box;
-                                    // if not, it goes now that it has been dismissed.
-                                    if (owner != nullptr && shown != nullptr &&
-                                        owner->currentMessageBox.get() == shown.getComponent())
-                                        owner->currentMessageBox.reset();
-                                }),
-                            false);
+            // Handling the result may have closed or replaced the box; if
+            // not, it goes now that it has been dismissed.
+            if (isOpen())
+                owner->currentMessageBox.reset();
+        };
+        // Not deleted when dismissed: currentMessageBox stays its only owner.
+        box.enterModalState(true, juce::ModalCallbackFunction::create(dismissed), false);
         return 0;
     }
 
