@@ -8,6 +8,7 @@
 #include "ui/CustomComboBox.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/LookAndFeels.h"
+#include "ui/MessageTexts.h"
 
 #include <cmath>
 
@@ -419,4 +420,46 @@ TEST(PopupLookAndFeel, GivesItsFontAndLeavesItemSizesToTheFramework)
         EXPECT_EQ(popupHeight, c.popupHeight) << c.standard;
         EXPECT_EQ(selectorHeight, c.selectorHeight) << c.standard;
     }
+}
+
+// ---- the texts of the boxes -------------------------------------------------------------------
+
+TEST(MessageTexts, BoxTextsBeginAndEndWithTwoBlanksAndIndentEveryLine)
+{
+    const char* boxTexts[] = {
+        texts::portBusy,
+        texts::searching,
+        texts::deviceNotFound,
+        texts::dumpFailed,
+        texts::connectionLost,
+        texts::storeNotConfirmed,
+        texts::resetNotConfirmed,
+        texts::storeConfirmed,
+        texts::resetConfirmed,
+        texts::resetQuestion,
+        texts::revisionNotSupported,
+        texts::editorOutOfDate,
+        texts::firmwareOutOfDate,
+        texts::modelNotSupported,
+        texts::fileNotValid,
+        texts::fileCorrupted,
+        texts::projectNotSaved,
+        texts::transmittingParameters,
+        texts::transmittingTonewheel,
+        texts::tonewheelDeleted,
+    };
+    for (const juce::String text : boxTexts)
+    {
+        EXPECT_TRUE(text.startsWith("  ") && !text.startsWith("   ")) << text;
+        EXPECT_TRUE(text.endsWith("  ") && !text.endsWith("   ")) << text;
+        for (const auto& line : juce::StringArray::fromLines(text))
+            EXPECT_TRUE(line.startsWith("  ") && line.endsWith("  ")) << text;
+    }
+
+    // The pieces that others join: the abort notice is followed by a second
+    // line, the tonewheel question by a quoted name.
+    EXPECT_TRUE(juce::String(texts::transmissionAborted).endsWith("\n  "));
+    EXPECT_EQ(juce::String(texts::tonewheelWarningPrefix) + "\"ALT1 -  X\"" +
+                  texts::tonewheelWillBeLost,
+              "  Warning!  \"ALT1 -  X\" will be lost.  Are you sure ? ");
 }

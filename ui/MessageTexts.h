@@ -27,8 +27,10 @@ constexpr const char* dumpFailed =
     "  Communication error!  \n  Failed to receive data.  \n  Please, reconnect to the device.  ";
 constexpr const char* connectionLost = "  Communication error!  \n  Device lost connection.  \n"
                                        "  Please, reconnect to the device.  ";
-constexpr const char* storeNotConfirmed = "  Missing confirmation error!  \n  Failed to store data.  ";
-constexpr const char* resetNotConfirmed = "  Missing confirmation error!  \n  Failed to reset data.  ";
+constexpr const char* storeNotConfirmed =
+    "  Missing confirmation error!  \n  Failed to store data.  ";
+constexpr const char* resetNotConfirmed =
+    "  Missing confirmation error!  \n  Failed to reset data.  ";
 constexpr const char* storeConfirmed = "  All data has been stored successfully.  ";
 constexpr const char* resetConfirmed = "  All data has been reset successfully.  ";
 constexpr const char* resetQuestion =
@@ -56,8 +58,9 @@ constexpr const char* tonewheelWarningPrefix = "  Warning!  ";
 constexpr const char* tonewheelWillBeLost = " will be lost.  Are you sure ? ";
 constexpr const char* transmittingTonewheel = "  Transmitting tonewheel file to the device...  ";
 constexpr const char* transmissionAborted = "  Transmission aborted.  \n  ";
-constexpr const char* tonewheelDeleted = "  The tonewheel has been deleted!  The organ may not work "
-                                         "properly.  Please, reload the tonewheel.  ";
+constexpr const char* tonewheelDeleted =
+    "  The tonewheel has been deleted!  The organ may not work "
+    "properly.  Please, reload the tonewheel.  ";
 constexpr const char* unknownTransferError = "The device reported an unknown error!";
 
 } // namespace kestra::texts
