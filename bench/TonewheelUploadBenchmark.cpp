@@ -1,0 +1,361 @@
+// The largest tonewheel (1,048,512 data bytes, 10,082 packets) over the
+// virtual MIDI ports into the simulated instrument, which answers at once.
+//
+// Reported per run:
+//   packets_per_s     data packets from the header to the EOF
+//   ack_to_packet_*   the editor's time from an ACK arriving at its input to
+//                     the next packet (or the EOF) being handed to its output,
+//                     median and 99th percentile, in microseconds
+//   round_trip_*      the same packet to packet as the instrument sees it
+//                     (virtual ports, the instrument's own work included)
+// With the editor window (needs a display, e.g. xvfb-run):
+//   lag_packets_*     how far the box's text trails the transfer when the
+//                     message thread looks, in packets (median, maximum)
+//   close_after_eof_ms from the EOF leaving to the transfer box being closed:
+//                     the backlog of progress events the message thread had left
+//   events_handled_per_s progress events the message thread got through
+// The editor runs with an instantly answering instrument (/0) and with one
+// that takes a millisecond per ACK (/1).
+//
+// Run: xvfb-run -a build/bench/TonewheelUploadBenchmark
+
+#include "TonewheelGuiSupport.h"
+
+#include "link/DeviceLink.h"
+#include "sim/SimulatedInstrument.h"
+#include "ui/MessageTexts.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+using namespace kestra;
+using namespace kestra::tonewheeltest;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+constexpr int32_t largest = 1048512;
+
+bool isAck(const uint8_t* m, int size)
+{
+    return size >= 5 && m[0] == 0xF0 && m[1] == 0x7E && m[3] == 0x7F;
+}
+
+bool isPacketOrEof(const uint8_t* m, int size)
+{
+    return size >= 5 && m[0] == 0xF0 && m[1] == 0x7E &&
+           ((m[3] == 0x07 && m[4] == 0x02) || m[3] == 0x7B);
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0.0;
+    const auto at = static_cast<size_t>(p * static_cast<double>(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + static_cast<long>(at), values.end());
+    return values[at];
+}
+
+// What passes the editor's ports: arrivals of ACKs, departures of packets.
+struct Timings
+{
+    std::mutex lock;
+    std::vector<double> ackToPacketUs;
+    std::vector<Clock::time_point> packetTimes; // every packet and the EOF
+    Clock::time_point eofTime{};
+
+    void reset()
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        ackToPacketUs.clear();
+        packetTimes.clear();
+        eofTime = {};
+    }
+};
+
+thread_local Clock::time_point ackArrival{};
+
+// The virtual ports with a stopwatch on the editor's side of them.
+class TimingMidiServices final : public MidiServices
+{
+public:
+    explicit TimingMidiServices(Timings& timingsToKeep) : timings(timingsToKeep) {}
+    VirtualMidiServices virtualPorts;
+
+    juce::StringArray getInputDeviceNames() override { return virtualPorts.getInputDeviceNames(); }
+    juce::StringArray getOutputDeviceNames() override
+    {
+        return virtualPorts.getOutputDeviceNames();
+    }
+
+    std::unique_ptr<MidiInputPort> openInputDevice(int index,
+                                                   juce::MidiInputCallback* callback) override
+    {
+        inputCallback.target = callback;
+        return virtualPorts.openInputDevice(index, &inputCallback);
+    }
+
+    std::unique_ptr<MidiOutputPort> openOutputDevice(int index) override
+    {
+        auto port = virtualPorts.openOutputDevice(index);
+        if (port == nullptr)
+            return nullptr;
+        return std::make_unique<TimedOutput>(std::move(port), timings);
+    }
+
+private:
+    struct TimedInput final : juce::MidiInputCallback
+    {
+        juce::MidiInputCallback* target = nullptr;
+        void handleIncomingMidiMessage(juce::MidiInput* source,
+                                       const juce::MidiMessage& message) override
+        {
+            const bool ack = isAck(message.getRawData(), message.getRawDataSize());
+            if (ack)
+                ackArrival = Clock::now();
+            target->handleIncomingMidiMessage(source, message);
+            ackArrival = {};
+        }
+    };
+
+    class TimedOutput final : public MidiOutputPort
+    {
+    public:
+        TimedOutput(std::unique_ptr<MidiOutputPort> innerPort, Timings& t)
+            : inner(std::move(innerPort)), timings(t)
+        {
+        }
+        void sendMessageNow(const juce::MidiMessage& message) override
+        {
+            const auto now = Clock::now();
+            const auto* data = message.getRawData();
+            const int size = message.getRawDataSize();
+            if (isPacketOrEof(data, size))
+            {
+                const std::lock_guard<std::mutex> guard(timings.lock);
+                if (ackArrival != Clock::time_point{})
+                    timings.ackToPacketUs.push_back(
+                        std::chrono::duration<double, std::micro>(now - ackArrival).count());
+                timings.packetTimes.push_back(now);
+                if (data[3] == 0x7B)
+                    timings.eofTime = now;
+            }
+            inner->sendMessageNow(message);
+        }
+
+    private:
+        std::unique_ptr<MidiOutputPort> inner;
+        Timings& timings;
+    };
+
+    Timings& timings;
+    TimedInput inputCallback;
+};
+
+void report(benchmark::State& state, Timings& timings, Clock::time_point headerSent)
+{
+    const std::lock_guard<std::mutex> guard(timings.lock);
+    const auto seconds = std::chrono::duration<double>(timings.eofTime - headerSent).count();
+    const auto packets = static_cast<double>(timings.packetTimes.size() - 1); // less the EOF
+    std::vector<double> roundTrips;
+    for (size_t i = 1; i < timings.packetTimes.size(); ++i)
+        roundTrips.push_back(std::chrono::duration<double, std::micro>(timings.packetTimes[i] -
+                                                                       timings.packetTimes[i - 1])
+                                 .count());
+    state.SetIterationTime(seconds);
+    state.counters["packets_per_s"] = packets / seconds;
+    state.counters["ack_to_packet_median_us"] = percentile(timings.ackToPacketUs, 0.5);
+    state.counters["ack_to_packet_p99_us"] = percentile(timings.ackToPacketUs, 0.99);
+    state.counters["round_trip_median_us"] = percentile(roundTrips, 0.5);
+    state.counters["round_trip_p99_us"] = percentile(roundTrips, 0.99);
+}
+
+Bytes tonewheelName()
+{
+    Bytes name(32, 0);
+    const std::string text = "BENCH";
+    std::copy(text.begin(), text.end(), name.begin());
+    return name;
+}
+
+// ---- the device link alone: no window, no message thread ------------------------------
+
+struct LinkOnlyHost final : LinkHost, TonewheelTransfer::Io, juce::MidiInputCallback
+{
+    DeviceLink link{*this};
+    std::unique_ptr<MidiOutputPort> output;
+    std::atomic<int> events{0};
+
+    void sendToInstrument(const uint8_t* data, size_t size) override
+    {
+        output->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
+    }
+    void postTransferEvent(int value) override { postInternalMessage(TransferEvent, value); }
+    void startLinkTimer(int, int) override {}
+    void stopLinkTimer(int) override {}
+    void postInternalMessage(int type, int) override
+    {
+        if (type == TransferEvent)
+            ++events;
+    }
+    void handleIncomingMidiMessage(juce::MidiInput*, const juce::MidiMessage& message) override
+    {
+        link.handleIncoming(message.getRawData(), static_cast<size_t>(message.getRawDataSize()));
+    }
+};
+
+void BM_LargestTonewheel_DeviceLink(benchmark::State& state)
+{
+    Timings timings;
+    TimingMidiServices midi(timings);
+    SimulatedInstrument instrument(midi.virtualPorts);
+    LinkOnlyHost host;
+    host.output = midi.openOutputDevice(instrument.outputIndex());
+    auto input = midi.openInputDevice(instrument.inputIndex(), &host);
+    input->start();
+
+    const auto data = patternData(largest);
+    const auto name = tonewheelName();
+    for (auto _ : state)
+    {
+        timings.reset();
+        const int before = instrument.uploadsCompleted();
+        host.link.transfer.load(name.data(), data.data(), largest);
+        const auto headerSent = Clock::now();
+        host.link.transfer.start(3, largest, host);
+        while (instrument.uploadsCompleted() == before)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        report(state, timings, headerSent);
+        state.counters["events"] = host.events.exchange(0);
+    }
+    input.reset();
+}
+
+// ---- the whole editor, with its message thread and the transfer box -------------------
+
+struct LagSampler final : juce::Timer
+{
+    explicit LagSampler(EditorTestProbe& editorProbe) : probe(editorProbe) { startTimer(1); }
+    void timerCallback() override
+    {
+        auto* box = probe.messageBox();
+        if (box == nullptr)
+            return;
+        const auto text = messageOf(*box);
+        const auto shown = text.length() > prefix.length()
+                               ? text.substring(prefix.length()).getIntValue()
+                               : largest;
+        lag.push_back(static_cast<double>(shown - probe.link().transfer.bytesRemaining()) /
+                      filedump::maxChunkLength);
+    }
+    EditorTestProbe& probe;
+    const juce::String prefix{texts::transmittingTonewheel};
+    std::vector<double> lag;
+};
+
+void BM_LargestTonewheel_Editor(benchmark::State& state)
+{
+    Timings timings;
+    auto* midi = new TimingMidiServices(timings);
+    MainContentComponent editor{std::unique_ptr<MidiServices>(midi)};
+    SimulatedInstrument instrument(midi->virtualPorts);
+    // 0: the instrument answers at once; 1: one millisecond per ACK, still some
+    // forty times the pace of a real MIDI cable, to see the message thread at
+    // a pace it is meant for.
+    SimulatorFaults pace;
+    pace.ackDelayMs = static_cast<int>(state.range(0));
+    EditorTestProbe probe(editor);
+    probe.openPorts(instrument.inputIndex(), instrument.outputIndex());
+
+    auto pump = [] { juce::MessageManager::getInstance()->runDispatchLoopUntil(1); };
+    auto connectedAndIdle = [&]
+    {
+        return probe.link().connected.load() && probe.link().linkState.load() == Idle &&
+               probe.messageBox() == nullptr;
+    };
+    editor.sendIdentityRequest();
+    while (!connectedAndIdle())
+        pump();
+    instrument.setFaults(pace);
+
+    const auto data = patternData(largest);
+    const auto name = tonewheelName();
+    for (auto _ : state)
+    {
+        timings.reset();
+        const int before = instrument.uploadsCompleted();
+        probe.link().transfer.load(name.data(), data.data(), largest);
+        const auto headerSent = Clock::now();
+        editor.startTonewheelTransfer(3, largest);
+
+        // The message thread's view, every millisecond between the events it
+        // handles: the number in the box against the transfer's own.
+        LagSampler sampler(probe);
+        while (probe.messageBox() != nullptr)
+            pump();
+        const auto closed = Clock::now();
+        sampler.stopTimer();
+        auto& lag = sampler.lag;
+        while (instrument.uploadsCompleted() == before || !connectedAndIdle())
+            pump();
+
+        report(state, timings, headerSent);
+        state.counters["lag_packets_median"] = percentile(lag, 0.5);
+        state.counters["lag_packets_max"] =
+            lag.empty() ? 0.0 : *std::max_element(lag.begin(), lag.end());
+        state.counters["lag_samples"] = static_cast<double>(lag.size());
+        const std::lock_guard<std::mutex> guard(timings.lock);
+        state.counters["close_after_eof_ms"] =
+            std::chrono::duration<double, std::milli>(closed - timings.eofTime).count();
+        // Every packet but the first posts one event: how many the message
+        // thread got through per second, from the header to the closed box.
+        state.counters["events_handled_per_s"] =
+            static_cast<double>(timings.packetTimes.size() - 1) /
+            std::chrono::duration<double>(closed - headerSent).count();
+    }
+}
+} // namespace
+
+BENCHMARK(BM_LargestTonewheel_DeviceLink)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+int main(int argc, char** argv)
+{
+    // Settings go to a folder of the benchmark's own, never the user's.
+    auto settings = juce::File::createTempFile("kestra-bench-settings");
+    settings.createDirectory();
+    setenv("XDG_CONFIG_HOME", settings.getFullPathName().toRawUTF8(), 1);
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
+    if (std::getenv("DISPLAY") != nullptr)
+    {
+        juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase*
+        { return nullptr; };
+        gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+        benchmark::RegisterBenchmark("BM_LargestTonewheel_Editor", BM_LargestTonewheel_Editor)
+            ->Arg(0)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(5);
+        benchmark::RegisterBenchmark("BM_LargestTonewheel_Editor", BM_LargestTonewheel_Editor)
+            ->Arg(1)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    gui.reset();
+    settings.deleteRecursively();
+    return 0;
+}
