@@ -1,22 +1,192 @@
-// Saving and opening project files, and sending an opened project.
+// Saving and opening project files, and sending an opened project to the
+// instrument. Choosing a file (the dialogs) is kept apart from saving and
+// opening a given file, which tests and other callers use directly.
 
+#include "files/ProjectFile.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 
 namespace kestra
 {
 
-void MainContentComponent::saveProjectFile() {}
-void MainContentComponent::openProjectFile() {}
-void MainContentComponent::saveProjectTo(const juce::File&) {}
-void MainContentComponent::openProjectFrom(const juce::File&) {}
+namespace
+{
+juce::String fromUtf8(const std::string& text)
+{
+    return juce::String::fromUTF8(text.data(), static_cast<int>(text.size()));
+}
 
+// Writes the whole image into a temporary file beside the target and moves it
+// over the target only when every byte has reached the disk, so that a failed
+// save (no permission, disk full) leaves an existing file as it was. Unlike
+// File::replaceWithData, a short write is noticed before the move.
+bool writeThroughTemporary(const juce::File& target, const projectfile::Image& image)
+{
+    const juce::TemporaryFile temporary(target, juce::TemporaryFile::useHiddenFile);
+    {
+        juce::FileOutputStream out(temporary.getFile());
+        if (out.failedToOpen() || !out.write(image.data(), image.size()))
+            return false;
+        out.flush();
+        if (out.getStatus().failed())
+            return false;
+    }
+    return temporary.getFile().getSize() == static_cast<juce::int64>(image.size()) &&
+           temporary.overwriteTargetFileWithTemporary();
+}
+
+void showOkBox(MainContentComponent& editor, const char* text)
+{
+    editor.showMessageBox(texts::boxTitle, text, texts::ok, 1, {}, 2, {}, 3, nullptr);
+}
+} // namespace
+
+void MainContentComponent::saveProjectFile()
+{
+    auto startAt = lastFileFolder; // saving never moves it
+    for (;;)
+    {
+        juce::FileChooser chooser("Save Project File", startAt, "*.tkp");
+        if (!chooser.browseForFileToSave(true))
+            return;
+
+        // A name without the project extension gets it, so that the open
+        // command takes the file again. The chooser has only warned about the
+        // name as typed: when the name with ".tkp" belongs to an existing file,
+        // the chooser asks again with that name, and its warning covers it.
+        const auto chosen = chooser.getResult();
+        const auto target = chosen.getSiblingFile(
+            fromUtf8(projectfile::withProjectExtension(chosen.getFileName().toStdString())));
+        if (target == chosen || !target.exists())
+        {
+            saveProjectTo(target);
+            return;
+        }
+        startAt = target;
+    }
+}
+
+void MainContentComponent::saveProjectTo(const juce::File& file)
+{
+    if (!writeThroughTemporary(file, projectfile::toImage(link.record())))
+        showOkBox(*this, texts::projectNotSaved);
+}
+
+void MainContentComponent::openProjectFile()
+{
+    juce::FileChooser chooser("Open Project File", lastFileFolder, "*.tkp");
+    if (!chooser.browseForFileToOpen())
+        return;
+    openProjectFrom(chooser.getResult());
+}
+
+void MainContentComponent::openProjectFrom(const juce::File& file)
+{
+    if (!projectfile::hasProjectExtension(file.getFileExtension().toStdString()))
+    {
+        showOkBox(*this, texts::fileNotValid);
+        return;
+    }
+    lastFileFolder = file.getParentDirectory();
+
+    // The record's length is all that is read; anything after it is ignored.
+    // A file that cannot be read reads as empty, which fails the magic.
+    juce::MemoryBlock head;
+    if (juce::FileInputStream in(file); in.openedOk())
+        in.readIntoMemoryBlock(head, static_cast<ssize_t>(projectfile::fileSize));
+    const auto contents =
+        projectfile::parse(static_cast<const uint8_t*>(head.getData()), head.getSize());
+    if (contents.fault != projectfile::Fault::none)
+    {
+        showOkBox(*this, texts::fileCorrupted);
+        return;
+    }
+
+    // Between reading and writing the record back, the MIDI thread may only
+    // store values the instrument reports; the project replaces those anyway,
+    // except 85 ... 98 under model 3, which that model never reports.
+    const bool connected = link.connected.load();
+    auto record = link.record();
+    const int modelBefore = record.modelIndex;
+    projectfile::takeProject(record, contents.record, connected);
+    link.setRecord(record);
+
+    if (connected)
+    {
+        endProjectTransmission(); // a send still running gives way to this one
+        showMessageBox(texts::boxTitle, texts::transmittingParameters, {}, 3, {}, 0, {}, 0,
+                       messageBoxCallback);
+        projectTransmissionBox = currentMessageBox.get();
+        projectTransmission.start(juce::Time::getMillisecondCounterHiRes(),
+                                  lastParameterForModel(record.modelIndex));
+        startTimer(BulkSendTimer, projectfile::transmissionDelayMs);
+    }
+
+    refreshControls();
+
+    // A new model from the file changes which rows the current page shows.
+    if (record.modelIndex != modelBefore && currentPage >= 0 && currentPage <= 5)
+    {
+        showPage(false, currentPage);
+        showPage(true, currentPage);
+    }
+}
+
+// One step of the send per expiry of BulkSendTimer: BulkModeMessage 1 with
+// parameter 0, the next parameter 20 ms after each, BulkModeMessage 0 20 ms
+// after the last, then the box closes. Between the steps the message thread
+// is free, so the window keeps painting. A JUCE timer may fire a little
+// early; the pacing then only reschedules, so no gap is ever below 20 ms.
 void MainContentComponent::runProjectTransmission()
 {
-    sendBulkModeMessage(1);
-    sendAllParameters();
-    sendBulkModeMessage(0);
-    closeMessageBox();
+    if (!projectTransmission.isRunning())
+        return;
+
+    // A link that went away takes the rest of the send with it.
+    if (!link.connected.load())
+    {
+        endProjectTransmission();
+        return;
+    }
+
+    const auto step = projectTransmission.next(juce::Time::getMillisecondCounterHiRes());
+    if (step.bulkModeOn)
+    {
+        // Nothing else goes to the instrument between the two bulk mode
+        // messages: the heartbeat waits until the send is over.
+        heartbeatSuspended = isTimerRunning(HeartbeatTimer);
+        stopTimer(HeartbeatTimer);
+        sendBulkModeMessage(1);
+    }
+    if (step.parameter >= 0)
+        sendParameter(step.parameter);
+    if (step.bulkModeOff)
+        sendBulkModeMessage(0);
+
+    if (step.waitMs >= 0)
+        startTimer(BulkSendTimer, juce::jmax(1, step.waitMs));
+    else
+        endProjectTransmission();
+}
+
+// Ends the send, complete or not: a send cut short still gets its
+// BulkModeMessage 0 (the senders drop it when the port is closed), the
+// heartbeat resumes if the link is still up, and the transmission box closes
+// unless another box has replaced it meanwhile.
+void MainContentComponent::endProjectTransmission()
+{
+    stopTimer(BulkSendTimer);
+    if (projectTransmission.stop())
+        sendBulkModeMessage(0);
+
+    if (heartbeatSuspended && link.connected.load())
+        startTimer(HeartbeatTimer, heartbeatPeriodMs);
+    heartbeatSuspended = false;
+
+    if (projectTransmissionBox != nullptr &&
+        currentMessageBox.get() == projectTransmissionBox.getComponent())
+        closeMessageBox();
+    projectTransmissionBox = nullptr;
 }
 
 } // namespace kestra

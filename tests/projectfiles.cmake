@@ -1,6 +1,4 @@
 # Project files: the byte image, the checks, the naming rule and the pacing of
 # the send (headless), and saving, opening and sending in the real editor (gui).
 kestra_add_test(ProjectFileTests SOURCES ProjectFileTests.cpp LIBS kestra_core)
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/ProjectFileEditorTests.cpp)
-    kestra_add_test(ProjectFileEditorTests GUI SOURCES ProjectFileEditorTests.cpp LIBS kestra_ui)
-endif()
+kestra_add_test(ProjectFileEditorTests GUI SOURCES ProjectFileEditorTests.cpp LIBS kestra_ui)

@@ -16,6 +16,7 @@
 //   ui/Commands.cpp               the buttons and the refresh steps they own
 //   ui/MessageBoxes.cpp           every notice, question and progress box
 
+#include "files/ProjectFile.h"
 #include "link/DeviceLink.h"
 #include "link/MidiServices.h"
 #include "ui/CustomAlertWindow.h"
@@ -174,6 +175,7 @@ private:
     void showDumpFailure();
     void heartbeat();
     void runProjectTransmission();
+    void endProjectTransmission();
     juce::Slider* sliderFor(int number) const;
     CustomComboBox* selectorFor(int number) const;
     CustomComboBox& tonewheelModelBox() const;
@@ -223,6 +225,11 @@ private:
 
     // ---- files ----------------------------------------------------------------------------------
     juce::File lastFileFolder;
+    // The send of an opened project, paced by BulkSendTimer; the heartbeat
+    // waits while it runs, and its box is closed at its end.
+    projectfile::Transmission projectTransmission;
+    juce::Component::SafePointer<juce::Component> projectTransmissionBox;
+    bool heartbeatSuspended = false;
 
     // ---- message box ----------------------------------------------------------------------------
     std::unique_ptr<CustomAlertWindow> currentMessageBox;
