@@ -76,14 +76,14 @@ filedump::Name nameOf(const std::string& text)
     return name;
 }
 
-struct Upload : ::testing::Test
+struct TonewheelWire : ::testing::Test
 {
     Wire wire;
     DeviceLink link{wire};
     TonewheelTransfer& transfer = link.transfer;
     Bytes data;
 
-    Upload() { wire.watched = &link.transfer; }
+    TonewheelWire() { wire.watched = &link.transfer; }
 
     void receive(const Bytes& message) { link.handleIncoming(message.data(), message.size()); }
 
@@ -114,7 +114,7 @@ Bytes slice(const Bytes& data, size_t from, size_t count)
 }
 } // namespace
 
-TEST_F(Upload, OneByteGoesOutAsOnePacketAndTheEofWithoutProgress)
+TEST_F(TonewheelWire, OneByteGoesOutAsOnePacketAndTheEofWithoutProgress)
 {
     const auto header = start(3, {0x81});
     EXPECT_EQ(slice(header, 10, 4), (Bytes{0x01, 0x00, 0x00, 0x00}));
@@ -126,7 +126,7 @@ TEST_F(Upload, OneByteGoesOutAsOnePacketAndTheEofWithoutProgress)
     EXPECT_EQ(transfer.bytesRemaining(), 0);
 }
 
-TEST_F(Upload, EveryLengthGoesOutInFullPacketsThenTheRest)
+TEST_F(TonewheelWire, EveryLengthGoesOutInFullPacketsThenTheRest)
 {
     struct Case
     {
@@ -177,7 +177,7 @@ TEST_F(Upload, EveryLengthGoesOutInFullPacketsThenTheRest)
     }
 }
 
-TEST_F(Upload, AFullPacketIs128BytesWithByteCount118)
+TEST_F(TonewheelWire, AFullPacketIs128BytesWithByteCount118)
 {
     start(3, patternData(104));
     const auto packet = ackOne();
@@ -186,7 +186,7 @@ TEST_F(Upload, AFullPacketIs128BytesWithByteCount118)
     EXPECT_EQ(parseDataPacket(packet)->data, data);
 }
 
-TEST_F(Upload, TheLargestTonewheelArrivesWholeWithNumbersWrappingAt127)
+TEST_F(TonewheelWire, TheLargestTonewheelArrivesWholeWithNumbersWrappingAt127)
 {
     const size_t length = 1048512;
     const auto header = start(5, patternData(length, 7));
@@ -215,7 +215,7 @@ TEST_F(Upload, TheLargestTonewheelArrivesWholeWithNumbersWrappingAt127)
     EXPECT_TRUE(instrument.data == data);
 }
 
-TEST_F(Upload, TheHeaderNamesTypeSlotLengthAndName)
+TEST_F(TonewheelWire, TheHeaderNamesTypeSlotLengthAndName)
 {
     // bit 7 of every name byte is cleared; the rest are sent as they are.
     auto name = nameOf("Tonewheel B3 \x81\xFF");
@@ -242,7 +242,7 @@ TEST_F(Upload, TheHeaderNamesTypeSlotLengthAndName)
     }
 }
 
-TEST_F(Upload, TwoNaksResendThePacketAndEachPacketCountsItsOwn)
+TEST_F(TonewheelWire, TwoNaksResendThePacketAndEachPacketCountsItsOwn)
 {
     start(3, patternData(300));
     const auto packet0 = ackOne();
@@ -263,7 +263,7 @@ TEST_F(Upload, TwoNaksResendThePacketAndEachPacketCountsItsOwn)
               (std::vector<int>{TransferProgress, TransferProgress, TransferFinished}));
 }
 
-TEST_F(Upload, TheThirdNakEndsTheTransferWithCancel)
+TEST_F(TonewheelWire, TheThirdNakEndsTheTransferWithCancel)
 {
     struct Case
     {
@@ -299,7 +299,7 @@ TEST_F(Upload, TheThirdNakEndsTheTransferWithCancel)
     }
 }
 
-TEST_F(Upload, TheInstrumentsCancelEndsTheTransferWithItsCode)
+TEST_F(TonewheelWire, TheInstrumentsCancelEndsTheTransferWithItsCode)
 {
     struct Case
     {
@@ -344,7 +344,7 @@ TEST_F(Upload, TheInstrumentsCancelEndsTheTransferWithItsCode)
         }
 }
 
-TEST_F(Upload, AThirdNakWithoutCodeReportsNoRowOfTheTable)
+TEST_F(TonewheelWire, AThirdNakWithoutCodeReportsNoRowOfTheTable)
 {
     start(3, patternData(20));
     ackOne();
@@ -357,7 +357,7 @@ TEST_F(Upload, AThirdNakWithoutCodeReportsNoRowOfTheTable)
     EXPECT_EQ(tonewheelErrorText(transfer.errorCode()), nullptr);
 }
 
-TEST_F(Upload, AfterTheEofOnlyTheInstrumentsRefusalIsReported)
+TEST_F(TonewheelWire, AfterTheEofOnlyTheInstrumentsRefusalIsReported)
 {
     start(3, patternData(5));
     ackOne();
@@ -379,7 +379,7 @@ TEST_F(Upload, AfterTheEofOnlyTheInstrumentsRefusalIsReported)
     EXPECT_EQ(transfer.errorCode(), 5);
 }
 
-TEST_F(Upload, ACancelWithoutATransferIsIgnored)
+TEST_F(TonewheelWire, ACancelWithoutATransferIsIgnored)
 {
     receive(cancelWithCode(3));
     receive(ack);
@@ -388,7 +388,7 @@ TEST_F(Upload, ACancelWithoutATransferIsIgnored)
     EXPECT_TRUE(wire.takeEvents().empty());
 }
 
-TEST_F(Upload, TheUsersCancelSendsCancelOnceAndEndsTheTransfer)
+TEST_F(TonewheelWire, TheUsersCancelSendsCancelOnceAndEndsTheTransfer)
 {
     for (int acksBefore : {0, 1, 2})
     {
@@ -412,7 +412,7 @@ TEST_F(Upload, TheUsersCancelSendsCancelOnceAndEndsTheTransfer)
     }
 }
 
-TEST_F(Upload, TheErrorTableHasSixRowsOf64Bytes)
+TEST_F(TonewheelWire, TheErrorTableHasSixRowsOf64Bytes)
 {
     EXPECT_EQ(sizeof tonewheelErrorTexts, 6u * 64u);
     for (const auto& row : tonewheelErrorTexts)
@@ -421,7 +421,7 @@ TEST_F(Upload, TheErrorTableHasSixRowsOf64Bytes)
     EXPECT_EQ(tonewheelErrorText(6), nullptr);
 }
 
-TEST_F(Upload, LoadingANewTonewheelEndsAnOldTransferWithoutAWord)
+TEST_F(TonewheelWire, LoadingANewTonewheelEndsAnOldTransferWithoutAWord)
 {
     start(3, patternData(300));
     ackOne();
@@ -435,7 +435,7 @@ TEST_F(Upload, LoadingANewTonewheelEndsAnOldTransferWithoutAWord)
     EXPECT_EQ(transfer.dumpName(), name);
 }
 
-TEST_F(Upload, AnEmptyTonewheelSendsTheEofAtTheFirstAck)
+TEST_F(TonewheelWire, AnEmptyTonewheelSendsTheEofAtTheFirstAck)
 {
     start(3, {});
     EXPECT_EQ(ackOne(), eof);
@@ -444,7 +444,7 @@ TEST_F(Upload, AnEmptyTonewheelSendsTheEofAtTheFirstAck)
 
 // The user's Cancel on the message thread while ACKs stream in on the MIDI
 // thread: once cancel() has returned, nothing of the transfer follows the CANCEL.
-TEST_F(Upload, NothingFollowsTheCancelWhileAcksArriveOnAnotherThread)
+TEST_F(TonewheelWire, NothingFollowsTheCancelWhileAcksArriveOnAnotherThread)
 {
     for (int round = 0; round < 20; ++round)
     {
