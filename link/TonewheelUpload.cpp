@@ -128,8 +128,7 @@ void MainContentComponent::cancelTonewheelTransfer()
                    juce::String(texts::transmissionAborted) + texts::tonewheelDeleted, texts::ok, 1,
                    {}, 2, {}, 3, nullptr);
 
-    // The handshake again, without a time-out: the user has just been told
-    // that the slot is empty.
+    // The handshake again, as after every end, but without the time-out.
     link.connected = false;
     sendIdentityRequest();
 }
