@@ -164,6 +164,14 @@ Bytes parameterMessage(int n, float v)
                : sysex::parameterByteMessage(n, static_cast<uint8_t>(settingByteFor(n, v)));
 }
 
+// A folder of this test's own: test programs run side by side, and a name
+// that is merely free now may be taken by another one before it is created.
+juce::File uniqueFolder(const juce::String& prefix)
+{
+    return juce::File::getSpecialLocation(juce::File::tempDirectory)
+        .getChildFile(prefix + "-" + juce::Uuid().toDashedString());
+}
+
 double millisecondsBetween(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -181,8 +189,7 @@ struct ProjectFiles : ::testing::Test
 
     void SetUp() override
     {
-        folder = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile("kestra-projects", "");
+        folder = uniqueFolder("kestra-projects");
         ASSERT_TRUE(folder.createDirectory());
         startFolder = probe.lastFileFolder();
     }
@@ -640,8 +647,7 @@ TEST(ProjectFilesClosing, ClosingTheEditorMidSendStopsItSafely)
     probe.openPorts(device.input, device.output);
     probe.link().connected = true;
 
-    const auto folder = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                            .getNonexistentChildFile("kestra-closing", "");
+    const auto folder = uniqueFolder("kestra-closing");
     ASSERT_TRUE(folder.createDirectory());
     const auto file = folder.getChildFile("close.tkp");
     const auto image = projectfile::toImage(projectOf(0, 0, 2.0f));
