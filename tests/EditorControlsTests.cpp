@@ -171,7 +171,7 @@ TEST_F(EditorControls, ReportedValuesReachOnlyTheirControls)
     device.send(sysex::parameterValueMessage(5, 40.0f));
     device.send(sysex::parameterValueMessage(4, -2.0f));
     device.send(sysex::parameterByteMessage(97, 4));
-    ASSERT_TRUE(testing::pumpUntil([&] { return probe.selector(97)->getSelectedItemIndex() == 4; }));
+    ASSERT_TRUE(kestra::testing::pumpUntil([&] { return probe.selector(97)->getSelectedItemIndex() == 4; }));
     EXPECT_DOUBLE_EQ(probe.slider(5)->getValue(), 40.0);
     EXPECT_DOUBLE_EQ(probe.slider(4)->getValue(), 6.0); // until the next refresh
     EXPECT_EQ(probe.link().parameterValue(4), -2.0f);

@@ -1,0 +1,92 @@
+// Renders the window's pages and views to PNG files, for the README:
+//   RenderScreenshots <folder>
+// Runs with an X display (xvfb-run); the editor is not connected.
+
+#include "../support/EditorTestProbe.h"
+#include "ui/EditorLookAndFeel.h"
+
+#include <functional>
+#include <iostream>
+
+using namespace kestra;
+
+namespace
+{
+void click(juce::Button& button)
+{
+    button.setToggleState(true, juce::sendNotificationSync);
+}
+
+bool writePng(juce::Component& component, const juce::File& file)
+{
+    const auto image = component.createComponentSnapshot(component.getLocalBounds(), true, 1.0f);
+    file.deleteFile();
+    juce::FileOutputStream out(file);
+    juce::PNGImageFormat png;
+    return out.openedOk() && png.writeImageToStream(image, out);
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc < 2)
+    {
+        std::cerr << "usage: RenderScreenshots <folder>\n";
+        return 2;
+    }
+    juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase* {
+        return nullptr;
+    };
+    juce::ScopedJuceInitialiser_GUI juce;
+    EditorLookAndFeel lookAndFeel;
+    juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
+
+    const juce::File folder = juce::File::getCurrentWorkingDirectory().getChildFile(argv[1]);
+    folder.createDirectory();
+
+    struct Shot
+    {
+        const char* name;
+        std::function<void(EditorTestProbe&)> select;
+    };
+    const Shot shots[] = {
+        {"tone-generator-main", [](EditorTestProbe&) {}},
+        {"tone-generator-drawbar", [](EditorTestProbe& p) { click(p.drawbarViewButton()); }},
+        {"vibrato-chorus", [](EditorTestProbe& p) { click(p.pageButton(1)); }},
+        {"overdrive-classic", [](EditorTestProbe& p) { click(p.pageButton(2)); }},
+        {"overdrive-rock",
+         [](EditorTestProbe& p) {
+             click(p.pageButton(2));
+             click(p.overdriveRockButton());
+         }},
+        {"rotary-common", [](EditorTestProbe& p) { click(p.pageButton(3)); }},
+        {"rotary-classic",
+         [](EditorTestProbe& p) {
+             click(p.pageButton(3));
+             click(p.rotaryClassicButton());
+         }},
+        {"rotary-rock",
+         [](EditorTestProbe& p) {
+             click(p.pageButton(3));
+             click(p.rotaryRockButton());
+         }},
+        {"reverb", [](EditorTestProbe& p) { click(p.pageButton(4)); }},
+        {"additional-functions", [](EditorTestProbe& p) { click(p.pageButton(5)); }},
+    };
+
+    int failures = 0;
+    for (const auto& shot : shots)
+    {
+        MainContentComponent editor(std::make_unique<VirtualMidiServices>());
+        EditorTestProbe probe(editor);
+        shot.select(probe);
+        const auto file = folder.getChildFile(juce::String(shot.name) + ".png");
+        if (!writePng(editor, file))
+        {
+            std::cerr << "could not write " << file.getFullPathName() << "\n";
+            ++failures;
+        }
+    }
+    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
+    return failures == 0 ? 0 : 1;
+}
