@@ -1,9 +1,13 @@
 // The application object and the one main window.
 
+#include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MainContentComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include <cstdlib>
+#include <iostream>
 
 namespace kestra
 {
@@ -20,8 +24,27 @@ public:
 
     void initialise(const juce::String&) override // the command line is ignored
     {
+        std::unique_ptr<MidiServices> services; // null: the system's MIDI ports
+
+        // With KESTRA_EDITOR_SIMULATOR set, the editor talks to the simulated
+        // instrument instead (sim/README.md). A wrong option ends the program
+        // before any window opens, so that nobody mistakes it for the organ.
+        if (const char* options = std::getenv(simulatorEnvironmentVariable))
+        {
+            std::string error;
+            services = createSimulatedMidiServices(options, &error);
+            if (services == nullptr)
+            {
+                std::cerr << "Kestra Editor: " << error
+                          << std::endl;
+                setApplicationReturnValue(2);
+                quit();
+                return;
+            }
+        }
+
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
-        mainWindow = std::make_unique<MainWindow>(getApplicationName());
+        mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));
     }
 
     void shutdown() override
@@ -36,14 +59,14 @@ public:
     class MainWindow final : public juce::DocumentWindow
     {
     public:
-        explicit MainWindow(const juce::String& name)
+        MainWindow(const juce::String& name, std::unique_ptr<MidiServices> services)
             : DocumentWindow(name,
                              juce::Desktop::getInstance().getDefaultLookAndFeel().findColour(
                                  juce::ResizableWindow::backgroundColourId),
                              DocumentWindow::minimiseButton | DocumentWindow::closeButton)
         {
             setUsingNativeTitleBar(true);
-            setContentOwned(new MainContentComponent(), true);
+            setContentOwned(new MainContentComponent(std::move(services)), true);
             setResizable(false, false);
             centreWithSize(getWidth(), getHeight());
             setName(juce::String("Kestra Editor") + " v" + "1.00");
