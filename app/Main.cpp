@@ -35,8 +35,7 @@ public:
             services = createSimulatedMidiServices(options, &error);
             if (services == nullptr)
             {
-                std::cerr << "Kestra Editor: " << error
-                          << std::endl;
+                std::cerr << "Kestra Editor: " << error << std::endl;
                 setApplicationReturnValue(2);
                 quit();
                 return;

@@ -1,9 +1,13 @@
 // Renders the window's pages and views to PNG files, for the README:
 //   RenderScreenshots <folder>
-// Runs with an X display (xvfb-run); the editor is not connected.
+// Runs with an X display (xvfb-run). The pages are shown with the editor not
+// connected; one more picture shows it connected to a simulated "Kestra Brio".
 
 #include "../support/EditorTestProbe.h"
+#include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
+
+#include <chrono>
 
 #include <functional>
 #include <iostream>
@@ -34,9 +38,8 @@ int main(int argc, char* argv[])
         std::cerr << "usage: RenderScreenshots <folder>\n";
         return 2;
     }
-    juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase* {
-        return nullptr;
-    };
+    juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase*
+    { return nullptr; };
     juce::ScopedJuceInitialiser_GUI juce;
     EditorLookAndFeel lookAndFeel;
     juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
@@ -55,18 +58,21 @@ int main(int argc, char* argv[])
         {"vibrato-chorus", [](EditorTestProbe& p) { click(p.pageButton(1)); }},
         {"overdrive-classic", [](EditorTestProbe& p) { click(p.pageButton(2)); }},
         {"overdrive-rock",
-         [](EditorTestProbe& p) {
+         [](EditorTestProbe& p)
+         {
              click(p.pageButton(2));
              click(p.overdriveRockButton());
          }},
         {"rotary-common", [](EditorTestProbe& p) { click(p.pageButton(3)); }},
         {"rotary-classic",
-         [](EditorTestProbe& p) {
+         [](EditorTestProbe& p)
+         {
              click(p.pageButton(3));
              click(p.rotaryClassicButton());
          }},
         {"rotary-rock",
-         [](EditorTestProbe& p) {
+         [](EditorTestProbe& p)
+         {
              click(p.pageButton(3));
              click(p.rotaryRockButton());
          }},
@@ -87,6 +93,29 @@ int main(int argc, char* argv[])
             ++failures;
         }
     }
+    {
+        // Settings stay out of the user's folder.
+        const auto settings = juce::File::createTempFile("kestra-screenshot-settings");
+        settings.createDirectory();
+        setenv("XDG_CONFIG_HOME", settings.getFullPathName().toRawUTF8(), 1);
+
+        MainContentComponent editor(createSimulatedMidiServices("model=1"));
+        EditorTestProbe probe(editor);
+        click(probe.connectButton());
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!probe.link().connected && std::chrono::steady_clock::now() < end)
+            juce::MessageManager::getInstance()->runDispatchLoopUntil(10);
+        click(probe.pageButton(5));
+        const auto file = folder.getChildFile("connected.png");
+        if (!probe.link().connected || !writePng(editor, file))
+        {
+            std::cerr << "could not connect to the simulated instrument for "
+                      << file.getFullPathName() << "\n";
+            ++failures;
+        }
+        settings.deleteRecursively();
+    }
+
     juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
     return failures == 0 ? 0 : 1;
 }
