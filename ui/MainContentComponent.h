@@ -233,7 +233,6 @@ private:
 
     // ---- message box ----------------------------------------------------------------------------
     std::unique_ptr<CustomAlertWindow> currentMessageBox;
-    juce::ProgressBar* transferProgressBar = nullptr;
     double transferProgress = 0.0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainContentComponent)
