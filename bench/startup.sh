@@ -23,7 +23,11 @@ trap 'rm -rf "$config"' EXIT
 
 results=$(XDG_CONFIG_HOME="$config" xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     probe="$1"; editor="$2"; runs="$3"
-    "$probe" --settle-ms 500 -- "$editor" >/dev/null   # warm-up: caches, fonts
+    # Warm-up (caches, fonts), also waiting for the display to take clients.
+    for ((try = 0; try < 5; ++try)); do
+        "$probe" --settle-ms 500 -- "$editor" >/dev/null 2>&1 && break
+        sleep 1
+    done
     for ((i = 0; i < runs; ++i)); do
         "$probe" --settle-ms 1000 -- "$editor"
     done' _ "$probe" "$editor" "$runs")

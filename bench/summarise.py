@@ -25,8 +25,10 @@ def pick(benchmarks, prefix):
 
 
 def nanoseconds(row):
+    """The processor time of one iteration: the wall time of these short,
+    single-threaded runs only adds what other programs on the machine take."""
     scale = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}[row["time_unit"]]
-    return row["real_time"] * scale
+    return row["cpu_time"] * scale
 
 
 def main():
@@ -42,7 +44,7 @@ def main():
     one = pick(receive, "BM_ReceiveParameterMessage")
     dump = pick(receive, "BM_ReceiveFullDump")
     if decode and one and dump:
-        print(f"receive path: decoding a parameter message {nanoseconds(decode):.0f} ns; "
+        print(f"receive path (processor time): decoding a parameter message {nanoseconds(decode):.0f} ns; "
               f"through DeviceLink (stored, posted) {nanoseconds(one):.0f} ns; "
               f"a full three-section dump ({dump['messages']:.0f} messages) "
               f"{nanoseconds(dump) / 1e3:.1f} µs, {nanoseconds(dump) / dump['messages']:.0f} ns "
@@ -74,7 +76,9 @@ def main():
     for number, what in ((23, "Hall Time"), (31, "Chorus Mix"), (39, "V/C Depth")):
         row = pick(slider, f"BM_SliderMove/{number}/")
         if row:
-            print(f"slider {number} {what} ({row['messages']:.0f} messages): value to bytes "
+            count = row["messages"]
+            print(f"slider {number} {what} ({count:.0f} message{'s' if count != 1 else ''}): "
+                  f"value to bytes "
                   f"median {row['value_to_bytes_median_us']:.1f} µs, "
                   f"p99 {row['value_to_bytes_p99_us']:.1f} µs; mouse drag to bytes median "
                   f"{row['drag_to_bytes_median_us']:.1f} µs, "
