@@ -18,6 +18,10 @@ packages=(
 if [ "${KESTRA_WITH_FUZZERS:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
+# building the Debian package (dpkg-shlibdeps)
+if [ "${KESTRA_WITH_PACKAGING:-0}" = 1 ]; then
+    packages+=(dpkg-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
