@@ -109,16 +109,14 @@ void MainContentComponent::onDoneReceived()
     case StorePending:
         link.linkState = Idle;
         stopTimer(StoreTimeoutTimer);
-        showMessageBox(texts::boxTitle, texts::storeConfirmed, texts::ok, 1, {}, 2, {}, 3,
-                       nullptr);
+        showMessageBox(texts::boxTitle, texts::storeConfirmed, texts::ok, 1, {}, 2, {}, 3, nullptr);
         releaseButton(storeButton);
         break;
     case ResetPending:
         link.linkState = Idle;
         stopTimer(ResetTimeoutTimer);
         refreshControls();
-        showMessageBox(texts::boxTitle, texts::resetConfirmed, texts::ok, 1, {}, 2, {}, 3,
-                       nullptr);
+        showMessageBox(texts::boxTitle, texts::resetConfirmed, texts::ok, 1, {}, 2, {}, 3, nullptr);
         releaseButton(resetButton);
         break;
     default: // Idle: a DoneMessage outside a dump, store or reset
@@ -145,6 +143,13 @@ void MainContentComponent::setConnected(bool on)
     }
 
     link.connected = false;
+    // A dump still running is given up with the connection: otherwise the
+    // sections that are still on their way would go on asking for the next
+    // one and end the handshake connected after the user has cancelled or
+    // disconnected. A pending store or reset keeps its state and time-out.
+    int state = link.linkState.load();
+    if (state == AwaitingSection7D || state == AwaitingSection7E || state == AwaitingSection7C)
+        link.linkState.compare_exchange_strong(state, Idle);
     connectionIndicator.setImage(pictures::connectedOff());
     deviceLabel.setText({}, juce::dontSendNotification);
     firmwareLabel.setText({}, juce::dontSendNotification);
