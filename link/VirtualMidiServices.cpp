@@ -22,12 +22,58 @@ struct VirtualMidiServices::OutputPortState
 {
     std::string name;
     bool busy = false;
-    Receiver receiver; // guarded by lock; called with the lock held, so sends are serialised
-    int openCount = 0;
+    std::shared_ptr<const Receiver> receiver; // guarded by lock
+    int openCount = 0;                        // guarded by lock
     std::mutex lock;
+    // Serialises the sends and a change of receiver. The receiver runs with
+    // only this held, so that it may open, close or ask about ports; it is
+    // recursive, so that a receiver may also send on the port it serves.
+    std::recursive_mutex sendLock;
 };
 
-// An open input: a queue and a delivery thread that calls the editor's callback.
+namespace
+{
+// One started period of an input: its queue and the thread that delivers it.
+// A stopped run delivers nothing more; a new start gets a new run, so that
+// nothing queued before a stop arrives after it.
+struct DeliveryRun
+{
+    explicit DeliveryRun(juce::MidiInputCallback* inputCallback) : callback(inputCallback) {}
+
+    juce::MidiInputCallback* const callback;
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<std::vector<uint8_t>> queue; // guarded by lock
+    bool stopped = false;                   // guarded by lock
+    std::thread thread; // set once by start, then used only by the stop that ends the run
+};
+
+// The run whose messages the calling thread delivers, if it is a delivery thread.
+thread_local const DeliveryRun* deliveringRun = nullptr;
+
+void deliver(const std::shared_ptr<DeliveryRun>& run)
+{
+    deliveringRun = run.get();
+    std::unique_lock<std::mutex> lock(run->lock);
+    for (;;)
+    {
+        run->wake.wait(lock, [&] { return run->stopped || !run->queue.empty(); });
+        if (run->stopped)
+            return;
+        auto bytes = std::move(run->queue.front());
+        run->queue.pop_front();
+        lock.unlock();
+        const juce::MidiMessage message(bytes.data(), static_cast<int>(bytes.size()));
+        run->callback->handleIncomingMidiMessage(nullptr, message);
+        lock.lock();
+    }
+}
+} // namespace
+
+// An open input. Its callback may stop, restart or destroy it: the delivery
+// thread then only finishes the call it is in and ends on its own, since it
+// cannot wait for itself. Every other caller of stop() (and the destructor)
+// returns only after the delivery thread has ended.
 class VirtualInput final : public MidiInputPort
 {
 public:
@@ -51,62 +97,53 @@ public:
 
     void start() override
     {
-        const std::lock_guard<std::mutex> lock(queueLock);
-        if (running)
+        const std::lock_guard<std::mutex> lock(runLock);
+        if (current != nullptr)
             return;
-        running = true;
-        delivery = std::thread([this] { deliver(); });
+        auto run = std::make_shared<DeliveryRun>(callback);
+        run->thread = std::thread([run] { deliver(run); });
+        current = std::move(run);
     }
 
     void stop() override
     {
+        std::shared_ptr<DeliveryRun> run;
         {
-            const std::lock_guard<std::mutex> lock(queueLock);
-            if (!running)
-                return;
-            running = false;
+            const std::lock_guard<std::mutex> lock(runLock);
+            run = std::move(current);
         }
-        wake.notify_all();
-        if (delivery.joinable())
-            delivery.join();
+        if (run == nullptr)
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(run->lock);
+            run->stopped = true;
+            run->queue
+                .clear(); // what nobody has received yet is dropped, as a closed port drops it
+        }
+        run->wake.notify_all();
+        if (deliveringRun == run.get())
+            run->thread.detach(); // called back from its own delivery: it ends after this call
+        else
+            run->thread.join();
     }
 
     void enqueue(const uint8_t* data, size_t size)
     {
+        const std::lock_guard<std::mutex> lock(runLock);
+        if (current == nullptr)
+            return;
         {
-            const std::lock_guard<std::mutex> lock(queueLock);
-            if (!running)
-                return;
-            queue.emplace_back(data, data + size);
+            const std::lock_guard<std::mutex> runGuard(current->lock);
+            current->queue.emplace_back(data, data + size);
         }
-        wake.notify_one();
+        current->wake.notify_one();
     }
 
 private:
-    void deliver()
-    {
-        std::unique_lock<std::mutex> lock(queueLock);
-        for (;;)
-        {
-            wake.wait(lock, [this] { return !running || !queue.empty(); });
-            if (!running)
-                return;
-            auto bytes = std::move(queue.front());
-            queue.pop_front();
-            lock.unlock();
-            const juce::MidiMessage message(bytes.data(), static_cast<int>(bytes.size()));
-            callback->handleIncomingMidiMessage(nullptr, message);
-            lock.lock();
-        }
-    }
-
     std::shared_ptr<VirtualMidiServices::InputPortState> port;
-    juce::MidiInputCallback* callback;
-    std::mutex queueLock;
-    std::condition_variable wake;
-    std::deque<std::vector<uint8_t>> queue;
-    bool running = false;
-    std::thread delivery;
+    juce::MidiInputCallback* const callback;
+    std::mutex runLock;                   // guards current
+    std::shared_ptr<DeliveryRun> current; // null while stopped
 };
 
 namespace
@@ -129,9 +166,14 @@ public:
 
     void sendMessageNow(const juce::MidiMessage& message) override
     {
-        const std::lock_guard<std::mutex> lock(port->lock);
-        if (port->receiver)
-            port->receiver(message.getRawData(), static_cast<size_t>(message.getRawDataSize()));
+        const std::lock_guard<std::recursive_mutex> serialised(port->sendLock);
+        std::shared_ptr<const VirtualMidiServices::Receiver> receiver;
+        {
+            const std::lock_guard<std::mutex> lock(port->lock);
+            receiver = port->receiver;
+        }
+        if (receiver != nullptr && *receiver)
+            (*receiver)(message.getRawData(), static_cast<size_t>(message.getRawDataSize()));
     }
 
 private:
@@ -157,7 +199,7 @@ int VirtualMidiServices::addOutputPort(const std::string& name, Receiver receive
     auto state = std::make_shared<OutputPortState>();
     state->name = name;
     state->busy = busy;
-    state->receiver = std::move(receiver);
+    state->receiver = std::make_shared<const Receiver>(std::move(receiver));
     const std::lock_guard<std::mutex> lock(portsLock);
     outputs.push_back(std::move(state));
     return static_cast<int>(outputs.size()) - 1;
@@ -201,8 +243,12 @@ void VirtualMidiServices::setOutputReceiver(int index, Receiver receiver)
 {
     if (auto state = output(index))
     {
+        // Waits for a send in progress: once this returns, the old receiver is
+        // neither running (on another thread) nor called again.
+        const std::lock_guard<std::recursive_mutex> serialised(state->sendLock);
+        auto shared = std::make_shared<const Receiver>(std::move(receiver));
         const std::lock_guard<std::mutex> lock(state->lock);
-        state->receiver = std::move(receiver);
+        state->receiver = std::move(shared);
     }
 }
 
@@ -254,8 +300,8 @@ juce::StringArray VirtualMidiServices::getOutputDeviceNames()
     return names;
 }
 
-std::unique_ptr<MidiInputPort> VirtualMidiServices::openInputDevice(
-    int index, juce::MidiInputCallback* callback)
+std::unique_ptr<MidiInputPort>
+VirtualMidiServices::openInputDevice(int index, juce::MidiInputCallback* callback)
 {
     auto state = input(index);
     if (state == nullptr || callback == nullptr)

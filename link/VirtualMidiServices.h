@@ -6,10 +6,16 @@
 //
 //  - What the device sends on an input port is queued and delivered to every
 //    open, started input of that port on the input's own delivery thread, as a
-//    driver would, one complete message per call, in order.
+//    driver would, one complete message per call, in order. Stopping an input
+//    drops what it has not delivered yet. Its callback may stop, restart or
+//    destroy the input it is called from; the delivery thread then ends after
+//    that call (it cannot wait for itself). From any other thread, stop() and
+//    the destructor return only once no call is running any more.
 //  - What the editor sends on an output port reaches the port's receiver
 //    function at once, on the sending thread; sends on one port are
-//    serialised. A device that answers on its own thread queues there.
+//    serialised. The receiver holds no lock of the services: it may send, open
+//    and close ports and ask about them. A device that answers on its own
+//    thread queues there.
 //  - A port marked busy cannot be opened (as when another program holds it).
 
 #include "link/MidiServices.h"
@@ -38,7 +44,9 @@ public:
     void setInputBusy(int index, bool busy);
     void setOutputBusy(int index, bool busy);
 
-    // Replaces an output's receiver (null: what the editor sends there is dropped).
+    // Replaces an output's receiver (null: what the editor sends there is
+    // dropped). Waits for a send in progress, so that the old receiver is not
+    // called any more once this returns.
     void setOutputReceiver(int index, Receiver receiver);
 
     // Queues a complete message for the editor on input port index; dropped
