@@ -1,19 +1,68 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang (core only, ASan + UBSan) and runs each
-# for a while on its corpus in fuzz/corpus/<name>; new inputs that reach new
-# code are kept there. Usage: scripts/fuzz.sh [seconds per target, default 60]
+# Builds the fuzz targets with clang (core only, ASan + UBSan) into build-fuzz/
+# and runs each for a while on its corpus in fuzz/corpus/<name>/.
+#
+#   scripts/fuzz.sh [seconds per target, default 60] [target ...]
+#
+# Targets: receive (ReceivePathFuzzer), projectfile (ProjectFileFuzzer),
+# tonewheelfile (TonewheelFileFuzzer); all three when none is named.
+# Inputs found in a run go to build-fuzz/work/<name>/ first; afterwards only
+# those that reach code the corpus did not (libFuzzer's -merge) are copied
+# into fuzz/corpus/<name>/, so that the corpus in the repository stays small.
+# An input that crashes, hangs or trips a sanitizer is kept as
+# build-fuzz/artifacts/<name>/crash-*, and the script ends with a failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
+[ $# -gt 0 ] && shift
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(receive projectfile tonewheelfile)
+
 KESTRA_WITH_FUZZERS=1 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKESTRA_CORE_ONLY=ON \
     -DKESTRA_BUILD_FUZZERS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build-fuzz
-for fuzzer in build-fuzz/fuzz/*Fuzzer; do
-    name=$(basename "$fuzzer" Fuzzer | tr '[:upper:]' '[:lower:]')
-    corpus="fuzz/corpus/${name/receivepath/receive}"
-    mkdir -p "$corpus"
-    echo "== $(basename "$fuzzer"): ${seconds}s on $corpus"
-    "$fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=5 "$corpus" 2>&1 |
-        grep -E "^#[0-9]+.*(DONE|pulse)|ERROR|SUMMARY|Done" | tail -3
+
+# Undefined behaviour ends the run like a crash (the builds also use -fno-sanitize-recover).
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+
+failed=0
+for target in "${targets[@]}"; do
+    case "$target" in
+    receive) fuzzer=ReceivePathFuzzer max_len=4096 ;;
+    projectfile) fuzzer=ProjectFileFuzzer max_len=1024 ;;
+    tonewheelfile) fuzzer=TonewheelFileFuzzer max_len=8192 ;;
+    *)
+        echo "unknown target: $target (receive, projectfile, tonewheelfile)" >&2
+        exit 2
+        ;;
+    esac
+    binary="build-fuzz/fuzz/$fuzzer"
+    corpus="fuzz/corpus/$target"
+    work="build-fuzz/work/$target"
+    artifacts="build-fuzz/artifacts/$target/"
+    log="build-fuzz/logs/$target.log"
+    rm -rf "$work"
+    mkdir -p "$corpus" "$work" "$artifacts" "$(dirname "$log")"
+
+    echo "== $fuzzer: ${seconds}s on $corpus"
+    status=0
+    "$binary" -max_total_time="$seconds" -max_len="$max_len" -timeout=5 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$artifacts" "$work" "$corpus" >"$log" 2>&1 ||
+        status=$?
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    grep -E "^#[0-9]+ +DONE" "$log" | tail -1 || true
+    if [ "$status" -ne 0 ]; then
+        failed=1
+        echo "   FINDING (exit $status): $(grep -E "ERROR|SUMMARY|runtime error" "$log" | head -3)"
+        echo "   input kept in $artifacts; the whole report is in $log"
+        continue
+    fi
+
+    before=$(find "$corpus" -type f | wc -l)
+    "$binary" -merge=1 -max_len="$max_len" "$corpus" "$work" >>"$log" 2>&1
+    after=$(find "$corpus" -type f | wc -l)
+    echo "   ${runs:-?} executions, no finding; $((after - before)) new corpus entries ($after in all)"
 done
+exit "$failed"
