@@ -121,6 +121,9 @@ MainContentComponent::~MainContentComponent()
     stopTimer(StoreTimeoutTimer);
     stopTimer(ResetTimeoutTimer);
     stopTimer(BulkSendTimer);
+    // Closed in the middle of a project send: the instrument must not be left in bulk mode.
+    if (projectTransmission.stop())
+        sendBulkModeMessage(0);
     midiInput.reset(); // stops the MIDI input thread's calls
     {
         const std::lock_guard<std::mutex> lock(outputLock);
