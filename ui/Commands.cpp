@@ -100,7 +100,8 @@ void MainContentComponent::buttonClicked(juce::Button* button)
         }
         if (!tonewheelButton.getToggleState())
             return;
-        const int result = tonewheelMenu.showAt(&tonewheelButton);
+        const int result = tonewheelMenuAnswer ? tonewheelMenuAnswer(tonewheelMenu)
+                                               : tonewheelMenu.showAt(&tonewheelButton);
         releaseButton(tonewheelButton);
         if (result != 0)
             loadTonewheelFile(static_cast<juce::uint8>(result));
@@ -116,9 +117,12 @@ void MainContentComponent::buttonClicked(juce::Button* button)
         int viewValue;
     };
     const ViewButton viewButtons[] = {
-        {&mainViewButton, 0, &toneGeneratorView, 3},   {&drawbarViewButton, 0, &toneGeneratorView, 4},
-        {&overdriveClassicButton, 2, &overdriveView, 0}, {&overdriveRockButton, 2, &overdriveView, 1},
-        {&rotaryCommonButton, 3, &rotaryView, 2},      {&rotaryClassicButton, 3, &rotaryView, 0},
+        {&mainViewButton, 0, &toneGeneratorView, 3},
+        {&drawbarViewButton, 0, &toneGeneratorView, 4},
+        {&overdriveClassicButton, 2, &overdriveView, 0},
+        {&overdriveRockButton, 2, &overdriveView, 1},
+        {&rotaryCommonButton, 3, &rotaryView, 2},
+        {&rotaryClassicButton, 3, &rotaryView, 0},
         {&rotaryRockButton, 3, &rotaryView, 1},
     };
     for (const auto& v : viewButtons)
@@ -135,9 +139,14 @@ void MainContentComponent::buttonClicked(juce::Button* button)
 
     if (button == &loadTonewheelButton)
     {
+        // The integer part of the selected tonewheel model names the slot. The
+        // button is enabled from 3.0 on, but an opened project may hold any
+        // finite value there: only the alternative slots take a tonewheel, so
+        // no other value opens the file chooser.
         const float value = link.parameterValue(97);
-        const int slot = value >= 0.0f && value < 256.0f ? static_cast<int>(value) : 0;
-        loadTonewheelFile(static_cast<juce::uint8>(slot % 256));
+        if (value >= static_cast<float>(firstAlternativeSlot) &&
+            value < static_cast<float>(numTonewheelSlots))
+            loadTonewheelFile(static_cast<juce::uint8>(value));
     }
 }
 

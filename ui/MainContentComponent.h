@@ -27,6 +27,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -230,6 +231,13 @@ private:
     projectfile::Transmission projectTransmission;
     juce::Component::SafePointer<juce::Component> projectTransmissionBox;
     bool heartbeatSuspended = false;
+
+    // ---- tonewheel menu -----------------------------------------------------------------------
+    // When set, answers the tonewheel menu in place of the user with the chosen
+    // item ID (0: dismissed) and the menu is not shown: tests set it through
+    // EditorTestProbe, since a real menu closes when another program takes the
+    // keyboard focus.
+    std::function<int(const juce::PopupMenu&)> tonewheelMenuAnswer;
 
     // ---- message box ----------------------------------------------------------------------------
     std::unique_ptr<CustomAlertWindow> currentMessageBox;

@@ -7,6 +7,7 @@
 #include "ui/MainContentComponent.h"
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 namespace kestra
@@ -59,6 +60,13 @@ public:
     {
         const std::lock_guard<std::mutex> lock(editor.outputLock);
         return editor.midiOutput != nullptr;
+    }
+
+    // Answers the tonewheel menu in place of a user: `answer` gets the menu as
+    // it would be shown and returns the chosen item ID, 0 for dismissed.
+    void answerTonewheelMenu(std::function<int(const juce::PopupMenu&)> answer)
+    {
+        editor.tonewheelMenuAnswer = std::move(answer);
     }
 
     // Opens a port pair directly, without the search.
