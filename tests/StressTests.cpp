@@ -156,6 +156,7 @@ struct Rig
     BoxUser user;
 };
 
+// A folder of this test program's own for the files it opens, removed at its end.
 juce::File testFolder()
 {
     static const juce::File folder = []
@@ -167,6 +168,13 @@ juce::File testFolder()
     }();
     return folder;
 }
+
+struct TestFolderRemoval final : ::testing::Environment
+{
+    void TearDown() override { testFolder().deleteRecursively(); }
+};
+::testing::Environment* const testFolderRemoval =
+    ::testing::AddGlobalTestEnvironment(new TestFolderRemoval);
 
 juce::File writeFile(const juce::String& name, const void* data, size_t size)
 {
