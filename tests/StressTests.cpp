@@ -7,8 +7,8 @@
 //    editor holds exactly what the instrument last said;
 //  - every fault ends in its box, and CONNECT afterwards brings back a link
 //    on which the failed command works;
-//  - an editor closed in the middle of a project send leaves the instrument
-//    out of bulk mode.
+//  - an editor closed in the middle of a project send or an upload leaves
+//    the instrument out of bulk mode and the upload cancelled.
 // Run under ThreadSanitizer (scripts/sanitize.sh thread) this is also the
 // check that the MIDI threads and the message thread share nothing unguarded.
 
@@ -633,4 +633,34 @@ TEST(Closing, AnEditorClosedMidSendLeavesTheInstrumentOutOfBulkMode)
     EXPECT_FALSE(instrument.bulkMode());
     EXPECT_EQ(instrument.receivedCount(SimulatedInstrument::Received::bulkMode), 2);
     pumpFor(100ms); // nothing of the closed editor may still be due
+}
+
+TEST(Closing, AnEditorClosedMidUploadCancelsItAndTheSlotKeepsWhatItHad)
+{
+    SimulatorConfig config;
+    config.faults.ackDelayMs = 40; // an upload that lasts a while
+    SimulatedMidiServices services(config);
+    auto& instrument = services.instrument();
+    auto editor =
+        std::make_unique<MainContentComponent>(std::make_unique<BorrowedServices>(services));
+    EditorTestProbe probe(*editor);
+    BoxUser user;
+
+    click(probe.connectButton());
+    ASSERT_TRUE(pumpUntil(
+        [&] { return probe.link().connected.load() && probe.messageBox() == nullptr; }, 20s));
+
+    editor->loadTonewheelFrom(writeTonewheelFile("closing.ktw", tonewheelData(2000, 5)), 3);
+    ASSERT_TRUE(pumpUntil(
+        [&]
+        { return instrument.receivedCount(SimulatedInstrument::Received::fileDumpPacket) >= 2; },
+        10s));
+    ASSERT_TRUE(instrument.uploadInProgress());
+
+    editor.reset();
+    ASSERT_TRUE(instrument.waitUntilIdle(5s));
+    EXPECT_FALSE(instrument.uploadInProgress());
+    EXPECT_EQ(instrument.receivedCount(SimulatedInstrument::Received::fileDumpCancel), 1);
+    EXPECT_TRUE(instrument.tonewheelData(3).empty());
+    EXPECT_EQ(instrument.uploadsCompleted(), 0);
 }

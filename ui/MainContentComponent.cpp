@@ -25,6 +25,22 @@ juce::Font arial(float height, bool bold = false)
 {
     return juce::Font("Arial", height, bold ? juce::Font::bold : juce::Font::plain);
 }
+
+// The way out for a transfer cancelled as the editor closes: its CANCEL goes
+// to the instrument, its event to nobody.
+class ClosingTransferIo final : public TonewheelTransfer::Io
+{
+public:
+    explicit ClosingTransferIo(LinkHost& linkHost) : host(linkHost) {}
+    void sendToInstrument(const uint8_t* data, size_t size) override
+    {
+        host.sendToInstrument(data, size);
+    }
+    void postTransferEvent(int) override {}
+
+private:
+    LinkHost& host;
+};
 } // namespace
 
 // One page's components, each tagged with the views it belongs to.
@@ -121,9 +137,12 @@ MainContentComponent::~MainContentComponent()
     stopTimer(StoreTimeoutTimer);
     stopTimer(ResetTimeoutTimer);
     stopTimer(BulkSendTimer);
-    // Closed in the middle of a project send: the instrument must not be left in bulk mode.
+    // Closed in the middle of a project send or a tonewheel upload: the
+    // instrument must not be left in bulk mode, nor waiting for the rest.
     if (projectTransmission.stop())
         sendBulkModeMessage(0);
+    ClosingTransferIo transferIo(*this);
+    link.transfer.cancel(transferIo);
     midiInput.reset(); // stops the MIDI input thread's calls
     {
         const std::lock_guard<std::mutex> lock(outputLock);
