@@ -60,9 +60,24 @@ for target in "${targets[@]}"; do
         continue
     fi
 
+    # The smallest set of inputs that reaches everything the corpus and this
+    # run reached. The named seeds stay whatever it holds; of the inputs
+    # found (named by their SHA-1), only those in the set.
     before=$(find "$corpus" -type f | wc -l)
-    "$binary" -merge=1 -max_len="$max_len" "$corpus" "$work" >>"$log" 2>&1
+    minimal="build-fuzz/work/$target-minimal"
+    rm -rf "$minimal"
+    mkdir -p "$minimal"
+    "$binary" -merge=1 -max_len="$max_len" "$minimal" "$corpus" "$work" >>"$log" 2>&1
+    seeds=$(find "$corpus" -type f ! -regex '.*/[0-9a-f]\{40\}' -exec sha1sum {} + | cut -c1-40)
+    for found in "$corpus"/*; do
+        name=$(basename "$found")
+        if [[ $name =~ ^[0-9a-f]{40}$ ]] && [ ! -e "$minimal/$name" ]; then rm "$found"; fi
+    done
+    for kept in "$minimal"/*; do
+        name=$(basename "$kept")
+        grep -qx "$name" <<<"$seeds" || cp -n "$kept" "$corpus/"
+    done
     after=$(find "$corpus" -type f | wc -l)
-    echo "   ${runs:-?} executions, no finding; $((after - before)) new corpus entries ($after in all)"
+    echo "   ${runs:-?} executions, no finding; corpus $before -> $after inputs (minimised)"
 done
 exit "$failed"
