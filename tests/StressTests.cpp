@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -607,6 +608,33 @@ private:
 };
 } // namespace
 
+namespace
+{
+// Runs an action once, from a timer on the message loop, when the condition holds.
+class CloseWhen final : private juce::Timer
+{
+public:
+    CloseWhen(std::function<bool()> conditionToWaitFor, std::function<void()> actionToRun)
+        : condition(std::move(conditionToWaitFor)), action(std::move(actionToRun))
+    {
+        startTimer(1);
+    }
+    ~CloseWhen() override { stopTimer(); }
+
+private:
+    void timerCallback() override
+    {
+        if (!condition())
+            return;
+        stopTimer();
+        action();
+    }
+
+    std::function<bool()> condition;
+    std::function<void()> action;
+};
+} // namespace
+
 TEST(Closing, AnEditorClosedMidSendLeavesTheInstrumentOutOfBulkMode)
 {
     SimulatedMidiServices services(SimulatorConfig{});
@@ -638,7 +666,7 @@ TEST(Closing, AnEditorClosedMidSendLeavesTheInstrumentOutOfBulkMode)
 TEST(Closing, AnEditorClosedMidUploadCancelsItAndTheSlotKeepsWhatItHad)
 {
     SimulatorConfig config;
-    config.faults.ackDelayMs = 40; // an upload that lasts a while
+    config.faults.ackDelayMs = 40; // an upload of some seconds (194 packets), closed early
     SimulatedMidiServices services(config);
     auto& instrument = services.instrument();
     auto editor =
@@ -650,14 +678,22 @@ TEST(Closing, AnEditorClosedMidUploadCancelsItAndTheSlotKeepsWhatItHad)
     ASSERT_TRUE(pumpUntil(
         [&] { return probe.link().connected.load() && probe.messageBox() == nullptr; }, 20s));
 
-    editor->loadTonewheelFrom(writeTonewheelFile("closing.ktw", tonewheelData(2000, 5)), 3);
-    ASSERT_TRUE(pumpUntil(
+    // The user closes the window from the message loop once two packets are
+    // through: a busy loop (each packet repaints the box) may run long between
+    // two looks of the test's own.
+    bool closedMidUpload = false;
+    CloseWhen closer(
         [&]
         { return instrument.receivedCount(SimulatedInstrument::Received::fileDumpPacket) >= 2; },
-        10s));
-    ASSERT_TRUE(instrument.uploadInProgress());
+        [&]
+        {
+            closedMidUpload = instrument.uploadInProgress();
+            editor.reset();
+        });
+    editor->loadTonewheelFrom(writeTonewheelFile("closing.ktw", tonewheelData(20000, 5)), 3);
+    ASSERT_TRUE(pumpUntil([&] { return editor == nullptr; }, 20s));
+    ASSERT_TRUE(closedMidUpload);
 
-    editor.reset();
     ASSERT_TRUE(instrument.waitUntilIdle(5s));
     EXPECT_FALSE(instrument.uploadInProgress());
     EXPECT_EQ(instrument.receivedCount(SimulatedInstrument::Received::fileDumpCancel), 1);
