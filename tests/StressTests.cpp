@@ -506,6 +506,8 @@ TEST_P(EveryFault, EndsInItsBoxAndConnectWorksAgain)
     auto& probe = *rig.probe;
     auto& instrument = *rig.instrument;
 
+    // Read before the command: an upload may be over before run() returns.
+    const int uploadsBefore = instrument.uploadsCompleted();
     click(probe.connectButton());
     if (afterConnect)
     {
@@ -513,7 +515,6 @@ TEST_P(EveryFault, EndsInItsBoxAndConnectWorksAgain)
         instrument.setFaults(config.faults);
         run(rig, c.command, 1);
     }
-    const int uploadsBefore = instrument.uploadsCompleted();
 
     if (c.notice.empty())
     {
