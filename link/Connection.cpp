@@ -102,7 +102,8 @@ void MainContentComponent::connect(bool on)
     numInputs = midiServices->getInputDeviceNames().size();
     numOutputs = midiServices->getOutputDeviceNames().size();
 
-    auto reopenOutput = [this] {
+    auto reopenOutput = [this]
+    {
         auto output = midiServices->openOutputDevice(outputIndex);
         const std::lock_guard<std::mutex> lock(outputLock);
         midiOutput = std::move(output);
@@ -149,8 +150,8 @@ void MainContentComponent::scanNextPortPair()
             {
                 if (--outputIndex < 0)
                 {
-                    showMessageBox(texts::boxTitle, texts::deviceNotFound, texts::ok, 1, {}, 2,
-                                   {}, 3, nullptr);
+                    showMessageBox(texts::boxTitle, texts::deviceNotFound, texts::ok, 1, {}, 2, {},
+                                   3, nullptr);
                     releaseButton(connectButton);
                     return; // the last opened ports stay open
                 }

@@ -66,8 +66,7 @@ public:
     void setParameterValue(int number, float value);
 
     // Runs f(ParameterValues&) with the store locked; returns what f returns.
-    template <typename F>
-    auto updateParameterValues(F&& f)
+    template <typename F> auto updateParameterValues(F&& f)
     {
         const std::lock_guard<std::mutex> lock(storeLock);
         return f(projectRecord.parameterValues);

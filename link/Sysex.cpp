@@ -27,7 +27,8 @@ void packSevenBit(const uint8_t* input, int count, uint8_t* output)
 void unpackSevenBit(const uint8_t* input, int count, uint8_t* output)
 {
     for (int i = 0; i < count; ++i)
-        output[i] = static_cast<uint8_t>((input[1 + i] & 0x7F) | (((input[0] >> (6 - i)) & 1) << 7));
+        output[i] =
+            static_cast<uint8_t>((input[1 + i] & 0x7F) | (((input[0] >> (6 - i)) & 1) << 7));
 }
 
 std::array<uint8_t, 5> encodeFloatPattern(float value)

@@ -51,8 +51,8 @@ enum UniversalSubId : uint8_t
     ackSubId = 0x7F,
 };
 
-constexpr int protocolVersion = 5;      // the protocol this editor speaks
-constexpr int modelCodeOffset = 3;      // model code = model index + 3
+constexpr int protocolVersion = 5; // the protocol this editor speaks
+constexpr int modelCodeOffset = 3; // model code = model index + 3
 constexpr size_t receiveBufferSize = 1024;
 constexpr size_t maxMessageSize = receiveBufferSize + 1; // with F0 and F7
 
@@ -118,7 +118,7 @@ struct Decoded
         resetRequest,
         tonewheelName,
         bulkMode,
-        fileDump,       // universal File Dump (header or data packet): byte 4 tells
+        fileDump, // universal File Dump (header or data packet): byte 4 tells
         fileDumpEof,
         fileDumpCancel,
         fileDumpNak,

@@ -21,8 +21,7 @@ constexpr const char* tonewheelModelTexts[] = {"TONEWHEEL '30",     "TONEWHEEL '
                                                "TONEWHEEL '70",     "TONEWHEEL BC_1936",
                                                "TONEWHEEL B3_1956", "TONEWHEEL A100_1961"};
 
-template <int N>
-constexpr OptionList listOf(const char* const (&texts)[N])
+template <int N> constexpr OptionList listOf(const char* const (&texts)[N])
 {
     return {texts, N};
 }

@@ -20,17 +20,17 @@ struct OptionList
 
 namespace options
 {
-extern const OptionList offOn;               // "OFF", "ON"
-extern const OptionList usbMidiMode;         // "EXPANDER", "SEQUENCER"
-extern const OptionList pedalsToLowerMode;   // "SPLIT", "LAYER"
-extern const OptionList expPedalMin;         // "MUTE", "NORMAL"
-extern const OptionList analogInputRouting;  // "PRE EFX", "POST EFX"
-extern const OptionList fxSendRouting;       // "WHOLE ORGAN", "UPPER MANUAL"
-extern const OptionList reverbRouting;       // "POST ROTARY", "PRE ROTARY"
-extern const OptionList holdPedalMode;       // "INT & EXT", "EXTERNAL"
-extern const OptionList rotaryPedalMode;     // "TOGGLE", "MOMENTARY"
-extern const OptionList overdriveModels;     // the names of overdriveModelTable
-extern const OptionList tonewheelModels;     // the built-in names of the six slots
+extern const OptionList offOn;              // "OFF", "ON"
+extern const OptionList usbMidiMode;        // "EXPANDER", "SEQUENCER"
+extern const OptionList pedalsToLowerMode;  // "SPLIT", "LAYER"
+extern const OptionList expPedalMin;        // "MUTE", "NORMAL"
+extern const OptionList analogInputRouting; // "PRE EFX", "POST EFX"
+extern const OptionList fxSendRouting;      // "WHOLE ORGAN", "UPPER MANUAL"
+extern const OptionList reverbRouting;      // "POST ROTARY", "PRE ROTARY"
+extern const OptionList holdPedalMode;      // "INT & EXT", "EXTERNAL"
+extern const OptionList rotaryPedalMode;    // "TOGGLE", "MOMENTARY"
+extern const OptionList overdriveModels;    // the names of overdriveModelTable
+extern const OptionList tonewheelModels;    // the built-in names of the six slots
 } // namespace options
 
 constexpr int numOverdriveModels = 8;

@@ -99,8 +99,8 @@ void MainContentComponent::comboBoxChanged(juce::ComboBox* comboBox)
 
     // An overdrive selector is always the one of the current view: only it is on screen.
     const int index = comboBox->getSelectedItemIndex();
-    const auto sends = link.updateParameterValues(
-        [&](ParameterValues& v) { return storeSelectorChange(v, n, index); });
+    const auto sends = link.updateParameterValues([&](ParameterValues& v)
+                                                  { return storeSelectorChange(v, n, index); });
     for (int m : sends)
         sendParameter(m);
 

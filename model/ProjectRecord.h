@@ -30,7 +30,7 @@ struct ProjectRecord
 static_assert(sizeof(ProjectRecord) == projectRecordSize, "the record is the file image");
 
 constexpr int numModels = 4;
-extern const char* const modelNames[numModels]; // "Kestra" ... "Kestra Tavo"
+extern const char* const modelNames[numModels];                  // "Kestra" ... "Kestra Tavo"
 extern const char* const revisionSuffixes[numHardwareRevisions]; // "", "QMR"
 
 inline bool isValidModelIndex(int modelIndex)

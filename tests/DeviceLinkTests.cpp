@@ -34,7 +34,10 @@ struct DeviceLinkTest : ::testing::Test
     RecordingHost host;
     DeviceLink link{host};
 
-    void receive(const sysex::Bytes& message) { link.handleIncoming(message.data(), message.size()); }
+    void receive(const sysex::Bytes& message)
+    {
+        link.handleIncoming(message.data(), message.size());
+    }
 };
 } // namespace
 
@@ -44,7 +47,8 @@ TEST_F(DeviceLinkTest, ReportedValuesAreStoredAndAnnouncedWhileIdle)
     EXPECT_EQ(link.parameterValue(5), 1.875f);
     receive({0xF0, 0x7D, 0x1E, 0x02, 0x05, 0x40, 0xF7});
     EXPECT_EQ(link.parameterValue(90), 64.0f);
-    EXPECT_EQ(host.posted, (std::vector<std::pair<int, int>>{{ParameterChanged, 5}, {ParameterChanged, 90}}));
+    EXPECT_EQ(host.posted,
+              (std::vector<std::pair<int, int>>{{ParameterChanged, 5}, {ParameterChanged, 90}}));
 }
 
 TEST_F(DeviceLinkTest, ValuesDuringADumpAreStoredWithoutNotice)
@@ -162,7 +166,8 @@ TEST_F(DeviceLinkTest, SendParameterChoosesTheMessageAndKeepsBytesSevenBit)
     link.sendParameter(90);
     link.sendParameter(97);
     ASSERT_EQ(host.sent.size(), 3u);
-    EXPECT_EQ(host.sent[0], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x01, 0x05, 0x00, 0x00, 0x00, 0x00, 0x7C, 0x03, 0xF7}));
+    EXPECT_EQ(host.sent[0], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x01, 0x05, 0x00, 0x00, 0x00, 0x00,
+                                          0x7C, 0x03, 0xF7}));
     EXPECT_EQ(host.sent[1], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x05, 0x01, 0xF7}));
     EXPECT_EQ(host.sent[2], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x0C, 0x05, 0xF7}));
 }

@@ -100,10 +100,10 @@ TEST_F(EditorControls, SliderMovesSendTheirParametersInOrder)
         std::vector<int> sent;
     };
     const Case cases[] = {
-        {0, 3.0, {0, 1}},      {2, -3.0, {2}},         {30, 1.0, {30, 39}},
-        {35, 10.0, {35, 36}},  {39, 80.0, {39, 40, 41}}, {45, 50.0, {47, 45, 44}},
-        {49, 60.0, {49, 48, 46}}, {53, 70.0, {55, 53, 52}}, {57, 90.0, {57, 56, 54}},
-        {31, 120.0, {31, 34, 39}}, {67, -6.0, {67}},    {7, 1.5, {7}},
+        {0, 3.0, {0, 1}},          {2, -3.0, {2}},           {30, 1.0, {30, 39}},
+        {35, 10.0, {35, 36}},      {39, 80.0, {39, 40, 41}}, {45, 50.0, {47, 45, 44}},
+        {49, 60.0, {49, 48, 46}},  {53, 70.0, {55, 53, 52}}, {57, 90.0, {57, 56, 54}},
+        {31, 120.0, {31, 34, 39}}, {67, -6.0, {67}},         {7, 1.5, {7}},
     };
     for (const auto& c : cases)
     {
@@ -171,7 +171,8 @@ TEST_F(EditorControls, ReportedValuesReachOnlyTheirControls)
     device.send(sysex::parameterValueMessage(5, 40.0f));
     device.send(sysex::parameterValueMessage(4, -2.0f));
     device.send(sysex::parameterByteMessage(97, 4));
-    ASSERT_TRUE(kestra::testing::pumpUntil([&] { return probe.selector(97)->getSelectedItemIndex() == 4; }));
+    ASSERT_TRUE(kestra::testing::pumpUntil(
+        [&] { return probe.selector(97)->getSelectedItemIndex() == 4; }));
     EXPECT_DOUBLE_EQ(probe.slider(5)->getValue(), 40.0);
     EXPECT_DOUBLE_EQ(probe.slider(4)->getValue(), 6.0); // until the next refresh
     EXPECT_EQ(probe.link().parameterValue(4), -2.0f);
@@ -181,10 +182,10 @@ TEST_F(EditorControls, ReportedValuesReachOnlyTheirControls)
 
 TEST_F(EditorControls, OutOfRangeAndNonNumbersShowAtTheEdges)
 {
-    probe.link().setParameterValue(0, 0.0f);   // a level of 0 has no dB value
-    probe.link().setParameterValue(4, 99.0f);  // above the range
+    probe.link().setParameterValue(0, 0.0f);  // a level of 0 has no dB value
+    probe.link().setParameterValue(4, 99.0f); // above the range
     probe.link().setParameterValue(6, std::nanf(""));
-    probe.link().setParameterValue(85, 7.0f);  // not an option index
+    probe.link().setParameterValue(85, 7.0f); // not an option index
     editor.refreshControls();
     EXPECT_DOUBLE_EQ(probe.slider(0)->getValue(), -12.0);
     EXPECT_DOUBLE_EQ(probe.slider(4)->getValue(), 12.0);

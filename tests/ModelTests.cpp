@@ -55,9 +55,11 @@ TEST(Catalogue, DefaultsOfBothRevisionsFollowTheOverdriveRows)
         for (int i = 0; i < 7; ++i)
         {
             EXPECT_EQ(D[static_cast<size_t>(9 + i)],
-                      overdriveModelTable[static_cast<size_t>(rows[revision].first)].values[static_cast<size_t>(i)]);
+                      overdriveModelTable[static_cast<size_t>(rows[revision].first)]
+                          .values[static_cast<size_t>(i)]);
             EXPECT_EQ(D[static_cast<size_t>(16 + i)],
-                      overdriveModelTable[static_cast<size_t>(rows[revision].second)].values[static_cast<size_t>(i)]);
+                      overdriveModelTable[static_cast<size_t>(rows[revision].second)]
+                          .values[static_cast<size_t>(i)]);
         }
     }
     // A revision outside the table reads row 0 rather than past the end.
@@ -99,9 +101,9 @@ TEST(Conversions, ShownValuesAtRevisionZeroDefaults)
         float tolerance;
     };
     const Case cases[] = {
-        {4, 6.0f, 0.0f},      {0, 0.0f, 1e-5f},  {2, -0.915f, 0.001f}, {3, -10.457f, 0.001f},
-        {5, 100.0f, 0.0f},    {30, 0.0f, 0.0f},  {31, 100.0f, 1e-4f},  {35, 15.0f, 1e-4f},
-        {39, 100.0f, 1e-4f},  {45, 100.0f, 1e-4f}, {57, 100.0f, 1e-4f}, {29, 6.8567f, 0.0f},
+        {4, 6.0f, 0.0f},     {0, 0.0f, 1e-5f},    {2, -0.915f, 0.001f}, {3, -10.457f, 0.001f},
+        {5, 100.0f, 0.0f},   {30, 0.0f, 0.0f},    {31, 100.0f, 1e-4f},  {35, 15.0f, 1e-4f},
+        {39, 100.0f, 1e-4f}, {45, 100.0f, 1e-4f}, {57, 100.0f, 1e-4f},  {29, 6.8567f, 0.0f},
     };
     for (const auto& c : cases)
         EXPECT_NEAR(toControlValue(c.n, D, D), c.shown, c.tolerance) << "parameter " << c.n;
@@ -123,10 +125,18 @@ TEST(SliderChange, StoresAndSendOrders)
         std::vector<int> sends;
     };
     const Case cases[] = {
-        {0, 0.0f, {0, 1}},        {2, -3.0f, {2}},          {3, 1.0f, {3}},
-        {30, 2.0f, {30, 39}},     {35, 10.0f, {35, 36}},    {39, 80.0f, {39, 40, 41}},
-        {45, 50.0f, {47, 45, 44}}, {49, 60.0f, {49, 48, 46}}, {53, 70.0f, {55, 53, 52}},
-        {57, 90.0f, {57, 56, 54}}, {4, 3.5f, {4}},          {84, -6.0f, {84}},
+        {0, 0.0f, {0, 1}},
+        {2, -3.0f, {2}},
+        {3, 1.0f, {3}},
+        {30, 2.0f, {30, 39}},
+        {35, 10.0f, {35, 36}},
+        {39, 80.0f, {39, 40, 41}},
+        {45, 50.0f, {47, 45, 44}},
+        {49, 60.0f, {49, 48, 46}},
+        {53, 70.0f, {55, 53, 52}},
+        {57, 90.0f, {57, 56, 54}},
+        {4, 3.5f, {4}},
+        {84, -6.0f, {84}},
     };
     for (const auto& c : cases)
     {
@@ -194,9 +204,8 @@ TEST(SelectorChange, OverdriveModelWritesItsBlock)
     {
         auto v = rev0();
         const auto sends = storeSelectorChange(v, block, 4); // "CLASSIC 1.2"
-        EXPECT_EQ(toVector(sends),
-                  (std::vector<int>{block, block + 1, block + 2, block + 3, block + 4, block + 5,
-                                    block + 6}));
+        EXPECT_EQ(toVector(sends), (std::vector<int>{block, block + 1, block + 2, block + 3,
+                                                     block + 4, block + 5, block + 6}));
         const float expected[] = {-3, 1500, 0.3f, 3, 1, 3, 0.1f};
         for (int i = 0; i < 7; ++i)
             EXPECT_FLOAT_EQ(v[static_cast<size_t>(block + i)], expected[i]);

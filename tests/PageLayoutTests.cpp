@@ -65,36 +65,45 @@ struct PageCase
 const std::vector<PageCase>& pageCases()
 {
     static const std::vector<PageCase> cases = {
-        {"tone generator MAIN", [](Window&) {},
+        {"tone generator MAIN",
+         [](Window&) {},
          {"Tone Generator", "Pedals", "Click", "Preamp AO-28", "Pedals Level",
           "Click Level Manuals", "Click Level Percussion", "Click Level Bass", "Click Eq Frequency",
           "Click Eq Gain", "Click Eq Q", "Tone Control Position"},
          ids({4, 0, 2, 3, 6, 8, 7, 5})},
-        {"tone generator DRAWBAR", [](Window& w) { w.click(w.probe.drawbarViewButton()); },
+        {"tone generator DRAWBAR",
+         [](Window& w) { w.click(w.probe.drawbarViewButton()); },
          {"Tone Generator", "Drawbar", "Drawbar Level 16'", "Drawbar Level 5 1/3'",
           "Drawbar Level 8'", "Drawbar Level 4'", "Drawbar Level 2 2/3'", "Drawbar Level 2'",
           "Drawbar Level 1 3/5'", "Drawbar Level 1 1/3'", "Drawbar Level 1'"},
          ids({76, 77, 78, 79, 80, 81, 82, 83, 84})},
-        {"vibrato and chorus", [](Window& w) { w.click(w.probe.pageButton(1)); },
+        {"vibrato and chorus",
+         [](Window& w) { w.click(w.probe.pageButton(1)); },
          {"Vibrato and Chorus", "Vibrato and Chorus", "V/C Frequency", "V/C Depth", "V/C AM",
           "V/C Eq Freq", "V/C Eq Gain", "Chorus Eq Freq", "Chorus Eq Gain", "Chorus Mix",
           "Vibrato Level", "Chorus Level"},
          ids({29, 39, 35, 32, 33, 37, 38, 31, 30, 31})},
-        {"overdrive CLASSIC", [](Window& w) { w.click(w.probe.pageButton(2)); },
-         {"Overdrive", "Overdrive", "Overdrive Model"}, ids({9})},
+        {"overdrive CLASSIC",
+         [](Window& w) { w.click(w.probe.pageButton(2)); },
+         {"Overdrive", "Overdrive", "Overdrive Model"},
+         ids({9})},
         {"overdrive ROCK",
-         [](Window& w) {
+         [](Window& w)
+         {
              w.click(w.probe.pageButton(2));
              w.click(w.probe.overdriveRockButton());
          },
-         {"Overdrive", "Overdrive", "Overdrive Model"}, ids({16})},
-        {"rotary COMMON", [](Window& w) { w.click(w.probe.pageButton(3)); },
+         {"Overdrive", "Overdrive", "Overdrive Model"},
+         ids({16})},
+        {"rotary COMMON",
+         [](Window& w) { w.click(w.probe.pageButton(3)); },
          {"Rotary", "Horn", "Drum", "Horn Slow Speed", "Horn Fast Speed", "Horn Rise Time",
           "Horn Fall Time", "Drum Slow Speed", "Drum Fast Speed", "Drum Rise Time",
           "Drum Fall Time"},
          ids({42, 43, 45, 49, 50, 51, 53, 57})},
         {"rotary CLASSIC",
-         [](Window& w) {
+         [](Window& w)
+         {
              w.click(w.probe.pageButton(3));
              w.click(w.probe.rotaryClassicButton());
          },
@@ -103,7 +112,8 @@ const std::vector<PageCase>& pageCases()
           "Drum Mic Angle"},
          ids({58, 59, 64, 63, 66, 65, 60, 62})},
         {"rotary ROCK",
-         [](Window& w) {
+         [](Window& w)
+         {
              w.click(w.probe.pageButton(3));
              w.click(w.probe.rotaryRockButton());
          },
@@ -111,18 +121,21 @@ const std::vector<PageCase>& pageCases()
           "Horn Color Freq", "Drum Color Gain", "Drum Color Freq", "Horn Mic Angle",
           "Drum Mic Angle"},
          ids({67, 68, 73, 72, 75, 74, 69, 71})},
-        {"reverb", [](Window& w) { w.click(w.probe.pageButton(4)); },
+        {"reverb",
+         [](Window& w) { w.click(w.probe.pageButton(4)); },
          {"Reverb", "Hall", "Spring", "Hall Time", "Hall Size", "Hall Damp", "Spring Time",
           "Spring Size", "Spring Damp"},
          ids({23, 25, 24, 26, 28, 27})},
-        {"additional functions", [](Window& w) { w.click(w.probe.pageButton(5)); },
+        {"additional functions",
+         [](Window& w) { w.click(w.probe.pageButton(5)); },
          {"Additional Functions", "Functions", "Tonewheel Model", "Gospel Set", "USB MIDI Mode",
           "Upper Layer Mode", "Lower Layer Mode", "Pedals to Lower Mode", "Analog Input Routing",
           "Fx Send Routing", "Reverb Routing", "Exp. Pedal Min", "Exp. Pedal to Midi Out",
           "Hold Pedal Mode", "Rotary Pedal Mode", "Memphis Style"},
          ids({97, 85, 86, 87, 88, 89, 92, 93, 94, 90, 91, 95, 96, 98})},
         {"additional functions, model 2",
-         [](Window& w) {
+         [](Window& w)
+         {
              w.probe.link().setIdentity(2, 0);
              w.click(w.probe.pageButton(5));
          },
@@ -173,9 +186,9 @@ TEST(PageLayout, NothingShownOverlapsAndEverythingIsInsideTheWindow)
 TEST(PageLayout, FixedPlacesOfTheToolbarStatusAndRows)
 {
     Window w;
-    const juce::ImageButton* toolbar[] = {&w.probe.openButton(),  &w.probe.saveButton(),
+    const juce::ImageButton* toolbar[] = {&w.probe.openButton(),    &w.probe.saveButton(),
                                           &w.probe.connectButton(), &w.probe.storeButton(),
-                                          &w.probe.resetButton(), &w.probe.tonewheelButton()};
+                                          &w.probe.resetButton(),   &w.probe.tonewheelButton()};
     for (int k = 0; k < 6; ++k)
         EXPECT_EQ(toolbar[k]->getBounds(), juce::Rectangle<int>(242 + 104 * k, 0, 104, 78));
     for (int k = 0; k < 6; ++k)

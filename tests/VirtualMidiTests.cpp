@@ -111,26 +111,30 @@ TEST(VirtualMidi, OutputReachesTheDeviceSeriallyFromManyThreads)
     std::mutex mutex;
     std::vector<std::vector<uint8_t>> received;
     int inside = 0, maxInside = 0;
-    const int out = midi.addOutputPort("Out", [&](const uint8_t* data, size_t size) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            maxInside = std::max(maxInside, ++inside);
-            received.emplace_back(data, data + size);
-        }
-        std::this_thread::yield();
-        const std::lock_guard<std::mutex> lock(mutex);
-        --inside;
-    });
+    const int out = midi.addOutputPort("Out",
+                                       [&](const uint8_t* data, size_t size)
+                                       {
+                                           {
+                                               const std::lock_guard<std::mutex> lock(mutex);
+                                               maxInside = std::max(maxInside, ++inside);
+                                               received.emplace_back(data, data + size);
+                                           }
+                                           std::this_thread::yield();
+                                           const std::lock_guard<std::mutex> lock(mutex);
+                                           --inside;
+                                       });
     auto output = midi.openOutputDevice(out);
     ASSERT_NE(output, nullptr);
     EXPECT_EQ(midi.openOutputCount(out), 1);
 
     std::vector<std::thread> senders;
     for (int t = 0; t < 4; ++t)
-        senders.emplace_back([&] {
-            for (int i = 0; i < 100; ++i)
-                output->sendMessageNow(juce::MidiMessage::createSysExMessage("\x01\x02", 2));
-        });
+        senders.emplace_back(
+            [&]
+            {
+                for (int i = 0; i < 100; ++i)
+                    output->sendMessageNow(juce::MidiMessage::createSysExMessage("\x01\x02", 2));
+            });
     for (auto& s : senders)
         s.join();
 

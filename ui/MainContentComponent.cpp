@@ -64,8 +64,8 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
 {
     setUpSettings();
     link.setRecord(ProjectRecord::initial());
-    lastFileFolder = juce::File::getSpecialLocation(juce::File::currentApplicationFile)
-                         .getParentDirectory();
+    lastFileFolder =
+        juce::File::getSpecialLocation(juce::File::currentApplicationFile).getParentDirectory();
 
     setSize(width, height);
 
@@ -82,8 +82,8 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
     backgroundImage.setInterceptsMouseClicks(false, false);
     addAndMakeVisible(backgroundImage);
 
-    const std::array<juce::ImageButton*, 6> toolbar = {&openButton,  &saveButton,  &connectButton,
-                                                       &storeButton, &resetButton, &tonewheelButton};
+    const std::array<juce::ImageButton*, 6> toolbar = {
+        &openButton, &saveButton, &connectButton, &storeButton, &resetButton, &tonewheelButton};
     const auto toolbarPictures = pictures::toolbar();
     for (size_t k = 0; k < toolbar.size(); ++k)
         addToolbarButton(*toolbar[k], 242 + 104 * static_cast<int>(k), toolbarPictures[k].off,
@@ -286,8 +286,9 @@ void MainContentComponent::addOptionSelector(CustomComboBox& selector, int y, in
 void MainContentComponent::buildPages()
 {
     const auto icons = pictures::pageIcons();
-    const char* const pageTitles[6] = {"Tone Generator", "Vibrato and Chorus", "Overdrive",
-                                       "Rotary",         "Reverb",             "Additional Functions"};
+    const char* const pageTitles[6] = {"Tone Generator", "Vibrato and Chorus",
+                                       "Overdrive",      "Rotary",
+                                       "Reverb",         "Additional Functions"};
 
     for (int p = 0; p < 6; ++p)
     {
@@ -304,19 +305,22 @@ void MainContentComponent::buildPages()
     auto entry = [&](juce::Component& c, unsigned views, bool hiddenForModel2 = false) {
         page->entries.push_back({&c, views, hiddenForModel2});
     };
-    auto header = [&](int y, const char* text, unsigned views = allViews) {
+    auto header = [&](int y, const char* text, unsigned views = allViews)
+    {
         page->labels.push_back(std::make_unique<juce::Label>());
         addSectionHeader(*page->labels.back(), y, text);
         entry(*page->labels.back(), views);
     };
     auto label = [&](int y, const char* text, unsigned views,
-                     bool hiddenForModel2 = false) -> juce::Label& {
+                     bool hiddenForModel2 = false) -> juce::Label&
+    {
         page->labels.push_back(std::make_unique<juce::Label>());
         addParameterLabel(*page->labels.back(), y, text);
         entry(*page->labels.back(), views, hiddenForModel2);
         return *page->labels.back();
     };
-    auto control = [&](int y, int n, unsigned views, bool hiddenForModel2 = false) {
+    auto control = [&](int y, int n, unsigned views, bool hiddenForModel2 = false)
+    {
         const auto& info = parameterInfo(n);
         if (info.control == ControlKind::slider)
         {
@@ -332,7 +336,8 @@ void MainContentComponent::buildPages()
             entry(*selectors[static_cast<size_t>(n)], views, hiddenForModel2);
         }
     };
-    auto row = [&](int y, int n, unsigned views = allViews, bool hiddenForModel2 = false) {
+    auto row = [&](int y, int n, unsigned views = allViews, bool hiddenForModel2 = false)
+    {
         label(y, parameterInfo(n).label, views, hiddenForModel2);
         control(y, n, views, hiddenForModel2);
     };
@@ -409,13 +414,19 @@ void MainContentComponent::buildPages()
     }
     header(182, "Horn");
     header(362, "Drum");
-    for (const auto& [y, n] : {std::pair{230, 42}, {258, 43}, {286, 45}, {314, 49}, {410, 50}, {438, 51},
-                        {466, 53}, {494, 57}})
+    for (const auto& [y, n] : {std::pair{230, 42},
+                               {258, 43},
+                               {286, 45},
+                               {314, 49},
+                               {410, 50},
+                               {438, 51},
+                               {466, 53},
+                               {494, 57}})
         row(y, n, view(2));
     header(486, "Microphones", view(0) | view(1));
     // The CLASSIC and ROCK banks share their labels; each view shows its own bank.
-    for (const auto& [y, offset] : {std::pair{230, 0}, {258, 1}, {286, 6}, {314, 5}, {410, 8}, {438, 7},
-                             {534, 2}, {562, 4}})
+    for (const auto& [y, offset] :
+         {std::pair{230, 0}, {258, 1}, {286, 6}, {314, 5}, {410, 8}, {438, 7}, {534, 2}, {562, 4}})
     {
         label(y, parameterInfo(58 + offset).label, view(0) | view(1));
         control(y, 58 + offset, view(0));
@@ -518,8 +529,7 @@ juce::Slider* MainContentComponent::sliderFor(int number) const
 
 CustomComboBox* MainContentComponent::selectorFor(int number) const
 {
-    return isValidParameterNumber(number) ? selectors[static_cast<size_t>(number)].get()
-                                          : nullptr;
+    return isValidParameterNumber(number) ? selectors[static_cast<size_t>(number)].get() : nullptr;
 }
 
 CustomComboBox& MainContentComponent::tonewheelModelBox() const

@@ -72,7 +72,8 @@ public:
     void sliderValueChanged(juce::Slider* slider) override;
     void comboBoxChanged(juce::ComboBox* comboBox) override;
     // juce::MidiInputCallback: the MIDI input thread
-    void handleIncomingMidiMessage(juce::MidiInput* source, const juce::MidiMessage& message) override;
+    void handleIncomingMidiMessage(juce::MidiInput* source,
+                                   const juce::MidiMessage& message) override;
     void handlePartialSysexMessage(juce::MidiInput*, const juce::uint8*, int, double) override {}
     // juce::MultiTimer: one-shot timers
     void timerCallback(int timerId) override;
@@ -196,11 +197,11 @@ private:
     juce::ImageButton mainViewButton, drawbarViewButton, overdriveClassicButton,
         overdriveRockButton, rotaryCommonButton, rotaryClassicButton, rotaryRockButton;
 
-    std::vector<std::unique_ptr<Page>> pages;                       // 0 ... 5
-    std::array<std::unique_ptr<juce::Slider>, numParameters> sliders; // by parameter number
-    std::unique_ptr<juce::Slider> chorusLevelSlider;                  // the second slider of 31
+    std::vector<std::unique_ptr<Page>> pages;                             // 0 ... 5
+    std::array<std::unique_ptr<juce::Slider>, numParameters> sliders;     // by parameter number
+    std::unique_ptr<juce::Slider> chorusLevelSlider;                      // the second slider of 31
     std::array<std::unique_ptr<CustomComboBox>, numParameters> selectors; // 9, 16, 85 ... 98
-    juce::Label* layerModeLabel = nullptr;                            // "Lower Layer Mode"
+    juce::Label* layerModeLabel = nullptr;                                // "Lower Layer Mode"
     juce::ImageButton loadTonewheelButton;
 
     // ---- view state --------------------------------------------------------------------------

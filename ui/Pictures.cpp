@@ -13,7 +13,11 @@ juce::Image image(const char* data, int size)
 }
 
 #define KESTRA_IMAGE(name) image(BinaryData::name, BinaryData::name##Size)
-#define KESTRA_BUTTON(name) ButtonImages{KESTRA_IMAGE(name##_off_png), KESTRA_IMAGE(name##_ovr_png), KESTRA_IMAGE(name##_on_png)}
+#define KESTRA_BUTTON(name)                                                                        \
+    ButtonImages                                                                                   \
+    {                                                                                              \
+        KESTRA_IMAGE(name##_off_png), KESTRA_IMAGE(name##_ovr_png), KESTRA_IMAGE(name##_on_png)    \
+    }
 } // namespace
 
 juce::Image background()
@@ -45,9 +49,9 @@ std::array<ButtonImages, 6> pageButtons()
 
 std::array<juce::Image, 6> pageIcons()
 {
-    return {KESTRA_IMAGE(tonegen_icon_png), KESTRA_IMAGE(vibcho_icon_png),
+    return {KESTRA_IMAGE(tonegen_icon_png),   KESTRA_IMAGE(vibcho_icon_png),
             KESTRA_IMAGE(overdrive_icon_png), KESTRA_IMAGE(rotary_icon_png),
-            KESTRA_IMAGE(reverb_icon_png), KESTRA_IMAGE(addfunc_icon_png)};
+            KESTRA_IMAGE(reverb_icon_png),    KESTRA_IMAGE(addfunc_icon_png)};
 }
 
 ButtonImages viewTab(View view)

@@ -91,11 +91,13 @@ public:
         : midi(services)
     {
         input = midi.addInputPort(name);
-        output = midi.addOutputPort(name, [this](const uint8_t* data, size_t size) {
-            const std::lock_guard<std::mutex> lock(mutex);
-            received.emplace_back(data, data + size);
-            changed.notify_all();
-        });
+        output = midi.addOutputPort(name,
+                                    [this](const uint8_t* data, size_t size)
+                                    {
+                                        const std::lock_guard<std::mutex> lock(mutex);
+                                        received.emplace_back(data, data + size);
+                                        changed.notify_all();
+                                    });
     }
 
     std::vector<std::vector<uint8_t>> take()

@@ -26,9 +26,8 @@ public:
         settingsFolder = juce::File::createTempFile("kestra-test-settings");
         settingsFolder.createDirectory();
         setenv("XDG_CONFIG_HOME", settingsFolder.getFullPathName().toRawUTF8(), 1);
-        juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase* {
-            return nullptr;
-        };
+        juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase*
+        { return nullptr; };
         initialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
     }
 
