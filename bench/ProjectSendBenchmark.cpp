@@ -75,7 +75,7 @@ struct ConnectedEditor
         counter.run(paintTimerMs);
 
         probe.openPorts(instrument.inputIndex(), instrument.outputIndex());
-        editor.sendIdentityRequest();
+        probe.startHandshake();
         pumpUntil([this] { return connectedAndIdle(); });
     }
 
@@ -87,7 +87,7 @@ struct ConnectedEditor
 
     bool connectedAndIdle() const
     {
-        return probe.link().connected.load() && probe.link().linkState.load() == Idle &&
+        return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
                probe.messageBox() == nullptr;
     }
 };

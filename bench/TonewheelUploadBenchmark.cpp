@@ -195,8 +195,6 @@ struct LinkOnlyHost final : LinkHost, TonewheelTransfer::Io, juce::MidiInputCall
         output->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
     }
     void postTransferEvent(int value) override { postInternalMessage(TransferEvent, value); }
-    void startLinkTimer(int, int) override {}
-    void stopLinkTimer(int) override {}
     void postInternalMessage(int type, int) override
     {
         if (type == TransferEvent)
@@ -274,10 +272,10 @@ void BM_LargestTonewheel_Editor(benchmark::State& state)
     auto pump = [] { juce::MessageManager::getInstance()->runDispatchLoopUntil(1); };
     auto connectedAndIdle = [&]
     {
-        return probe.link().connected.load() && probe.link().linkState.load() == Idle &&
+        return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
                probe.messageBox() == nullptr;
     };
-    editor.sendIdentityRequest();
+    probe.startHandshake();
     while (!connectedAndIdle())
         pump();
     instrument.setFaults(pace);

@@ -51,8 +51,6 @@ struct WireCheck final : LinkHost
             require(data[i] < 0x80, "every data byte of a message is 7-bit");
         ++messages;
     }
-    void startLinkTimer(int, int) override {}
-    void stopLinkTimer(int) override {}
     void postInternalMessage(int, int) override {}
 };
 

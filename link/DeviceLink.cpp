@@ -33,8 +33,7 @@ void DeviceLink::handleIncoming(const uint8_t* data, size_t size)
         if (!isValidParameterNumber(message.number))
             return;
         setParameterValue(message.number, message.value);
-        if (linkState.load() == Idle)
-            host.postInternalMessage(ParameterChanged, message.number);
+        host.postInternalMessage(ParameterChanged, message.number);
         break;
 
     case Kind::done:
@@ -42,7 +41,11 @@ void DeviceLink::handleIncoming(const uint8_t* data, size_t size)
         break;
 
     case Kind::identityReply:
-        identityCheck(message.identity);
+    {
+        const std::lock_guard<std::mutex> lock(storeLock);
+        identities.push_back(message.identity);
+    }
+        host.postInternalMessage(IdentityReceived, 0);
         break;
 
     case Kind::tonewheelName:
@@ -55,8 +58,7 @@ void DeviceLink::handleIncoming(const uint8_t* data, size_t size)
             names[static_cast<size_t>(slot)] =
                 tonewheelSlotPrefixes[static_cast<size_t>(slot)] + message.name;
         }
-        if (linkState.load() == Idle)
-            host.postInternalMessage(TonewheelNameChanged, slot);
+        host.postInternalMessage(TonewheelNameChanged, slot);
         break;
     }
 
@@ -83,48 +85,52 @@ std::string DeviceLink::makeVersionText(int major, int minor)
     return text + std::to_string(minor / 10) + "." + std::to_string(minor % 10);
 }
 
-void DeviceLink::identityCheck(const sysex::Identity& identity)
+std::optional<sysex::Identity> DeviceLink::takeIdentity()
 {
-    // While connected every reply is a heartbeat answer, and nothing else of it is used.
-    if (connected.load())
+    const std::lock_guard<std::mutex> lock(storeLock);
+    if (identities.empty())
+        return std::nullopt;
+    const auto identity = identities.front();
+    identities.pop_front();
+    return identity;
+}
+
+bool DeviceLink::hasPendingIdentity() const
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    return !identities.empty();
+}
+
+void DeviceLink::dropPendingIdentities()
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    identities.clear();
+}
+
+void DeviceLink::acceptIdentity(const sysex::Identity& identity)
+{
+    const std::lock_guard<std::mutex> lock(storeLock);
+    projectRecord.modelIndex = identity.modelCode - sysex::modelCodeOffset;
+    projectRecord.hardwareRevision = identity.hardwareRevision;
+    version =
+        makeVersionText(identity.firmwareMajor, identity.firmwareMinorA + identity.firmwareMinorB);
+}
+
+bool DeviceLink::endTransfer()
+{
+    // The CANCEL takes the usual way out; the end is nobody's event.
+    struct Quiet final : TonewheelTransfer::Io
     {
-        heartbeatAnswered = true;
-        return;
-    }
-
-    host.stopLinkTimer(PortScanTimer);
-
-    const int newModelIndex = identity.modelCode - sysex::modelCodeOffset;
-    const int newRevision = identity.hardwareRevision;
-    linkState = Idle;
-
-    int rejection = 0;
-    if (identity.protocol < sysex::protocolVersion)
-        rejection = FirmwareOutOfDate;
-    else if (identity.protocol > sysex::protocolVersion)
-        rejection = EditorOutOfDate;
-    else if (!isValidModelIndex(newModelIndex) || !isValidHardwareRevision(newRevision))
-        rejection = ModelNotSupported; // model codes below 3 included: no row for them
-
-    if (rejection != 0)
-    {
-        // A refused instrument leaves the model and revision of the record as
-        // they were, so that nothing indexes the tables with its values.
-        host.postInternalMessage(IdentityRejected, rejection);
-        return;
-    }
-
-    {
-        const std::lock_guard<std::mutex> lock(storeLock);
-        projectRecord.modelIndex = newModelIndex;
-        projectRecord.hardwareRevision = newRevision;
-        version = makeVersionText(identity.firmwareMajor,
-                                  identity.firmwareMinorA + identity.firmwareMinorB);
-    }
-
-    linkState = AwaitingSection7D;
-    sendDumpRequest(sysex::dumpSections[0]);
-    host.startLinkTimer(DumpTimeoutTimer, dumpTimeoutMs);
+        explicit Quiet(LinkHost& linkHost) : host(linkHost) {}
+        void sendToInstrument(const uint8_t* data, size_t size) override
+        {
+            host.sendToInstrument(data, size);
+        }
+        void postTransferEvent(int) override {}
+        LinkHost& host;
+    };
+    Quiet io(host);
+    return transfer.cancel(io);
 }
 
 // ---- senders ---------------------------------------------------------------------------

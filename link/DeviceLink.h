@@ -2,14 +2,15 @@
 
 // Everything the MIDI input thread touches: the receive buffer and the
 // decoders, the parameter store (inside the project record), the tonewheel
-// names, the identity of the connected instrument, the link state, and the
-// tonewheel transfer. It needs no component: it reaches the outside through a
-// LinkHost (the content component, or a test), which owns the MIDI output,
-// the timers and the message queue to the message thread.
+// names, the identity of the connected instrument, the identity replies not
+// yet taken, and the tonewheel transfer. It needs no component: it reaches
+// the outside through a LinkHost (the content component, or a test), which
+// owns the MIDI output and the message queue to the message thread. The
+// link's state and timers belong to the message thread (LinkSupervisor): the
+// receive path only stores, runs the File Dump replies and posts.
 //
-// Thread safety: the record, the names and the version text are guarded by
-// one lock; the link flags and the state are atomics. Every accessor may be
-// called from either thread.
+// Thread safety: the record, the names, the version text and the replies are
+// guarded by one lock. Every accessor may be called from either thread.
 
 #include "link/LinkTypes.h"
 #include "link/Sysex.h"
@@ -18,8 +19,9 @@
 #include "model/ProjectRecord.h"
 
 #include <array>
-#include <atomic>
+#include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace kestra
@@ -31,9 +33,6 @@ public:
     virtual ~LinkHost() = default;
     // Hands one complete message to the open MIDI output; nothing when none is open.
     virtual void sendToInstrument(const uint8_t* data, size_t size) = 0;
-    // The content component's one-shot timers; safe from both threads.
-    virtual void startLinkTimer(int timerId, int milliseconds) = 0;
-    virtual void stopLinkTimer(int timerId) = 0;
     // Posts an InternalMessage to the message thread.
     virtual void postInternalMessage(int type, int value) = 0;
 };
@@ -72,6 +71,13 @@ public:
         return f(projectRecord.parameterValues);
     }
 
+    // Runs f(ProjectRecord&) with the store locked; returns what f returns.
+    template <typename F> auto updateRecord(F&& f)
+    {
+        const std::lock_guard<std::mutex> lock(storeLock);
+        return f(projectRecord);
+    }
+
     int modelIndex() const;
     int hardwareRevision() const;
     void setIdentity(int modelIndex, int hardwareRevision);
@@ -83,19 +89,26 @@ public:
 
     std::string versionText() const;
 
-    // ---- link state ---------------------------------------------------------------
-    std::atomic<int> linkState{Idle};
-    std::atomic<bool> connected{false};
-    std::atomic<bool> heartbeatAnswered{false};
+    // ---- identity replies -----------------------------------------------------------
+    // Each reply is kept here and announced with IdentityReceived; the message
+    // thread takes it, in order of arrival.
+    std::optional<sysex::Identity> takeIdentity();
+    bool hasPendingIdentity() const;
+    // Forgets the replies not yet taken: their port pair has been closed.
+    void dropPendingIdentities();
+    // The model, revision and firmware version of an instrument the editor takes.
+    void acceptIdentity(const sysex::Identity& identity);
 
     // "rel 1.5", "rel 1.2.6": the firmware version as the instrument reports it.
     static std::string makeVersionText(int major, int minor);
 
     // ---- tonewheel transfer ---------------------------------------------------------
     TonewheelTransfer transfer;
+    // Ends a running transfer as the link ends: its CANCEL goes to the
+    // instrument, no event follows. False when none was running.
+    bool endTransfer();
 
 private:
-    void identityCheck(const sysex::Identity& identity);
     void send(const sysex::Bytes& message);
 
     // TonewheelTransfer::Io
@@ -110,6 +123,7 @@ private:
     ProjectRecord projectRecord = ProjectRecord::initial();
     std::array<std::string, numTonewheelSlots> names;
     std::string version;
+    std::deque<sysex::Identity> identities; // replies not yet taken
 };
 
 } // namespace kestra

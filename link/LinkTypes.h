@@ -12,13 +12,13 @@ namespace kestra
 enum InternalMessageType : int
 {
     DoneReceived = 0,         // every DoneMessage
-    ParameterChanged = 1,     // value: parameter number, stored while Idle
-    TonewheelNameChanged = 2, // value: slot 0 ... 5, stored while Idle
-    IdentityRejected = 3,     // value: reason 1 ... 3
+    ParameterChanged = 1,     // value: parameter number (shown while the link is Idle)
+    TonewheelNameChanged = 2, // value: slot 0 ... 5 (shown while the link is Idle)
+    IdentityReceived = 3,     // an IdentityReply, kept in the device link
     TransferEvent = 4,        // value: 0 progress, 1 finished, 2 failed
 };
 
-// The content component's one-shot timers (a juce::MultiTimer).
+// The one-shot timers: the link's (LinkSupervisor) and the project send's.
 enum TimerId : int
 {
     PortScanTimer = 0,
@@ -47,7 +47,7 @@ enum LinkState : int
     ResetPending = 5,
 };
 
-// Reasons of IdentityRejected.
+// Why an instrument is refused (LinkSupervisor::rejectionOf).
 enum IdentityRejection : int
 {
     EditorOutOfDate = 1,   // protocol version above ours

@@ -373,7 +373,7 @@ struct Rig
 
     bool isConnectedAndIdle() const
     {
-        return probe.link().connected.load() && probe.link().linkState.load() == Idle &&
+        return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
                probe.messageBox() == nullptr;
     }
 
@@ -486,7 +486,7 @@ void storeResetAndTonewheelWhileDisconnected(Rig& r)
     EXPECT_TRUE(r.user.seen.empty());
     EXPECT_FALSE(r.probe.isTimerRunning(StoreTimeoutTimer));
     EXPECT_FALSE(r.probe.isTimerRunning(ResetTimeoutTimer));
-    EXPECT_EQ(r.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(r.probe.supervisor().state(), Idle);
     EXPECT_TRUE(r.instrument().log().empty());
 }
 
@@ -498,7 +498,7 @@ void storeClickedTwice(Rig& r)
 
     r.click(store);
     EXPECT_TRUE(store.getToggleState());
-    EXPECT_EQ(r.probe.link().linkState.load(), StorePending);
+    EXPECT_EQ(r.probe.supervisor().state(), StorePending);
     EXPECT_TRUE(r.probe.isTimerRunning(StoreTimeoutTimer));
     ASSERT_TRUE(pumpUntil([&] { return !r.receivedSince(from).empty(); }));
 
@@ -507,7 +507,7 @@ void storeClickedTwice(Rig& r)
     EXPECT_EQ(r.notes.events, (Events{"STORE on", "STORE off"}));
     EXPECT_FALSE(store.getToggleState());
     EXPECT_FALSE(r.probe.isTimerRunning(StoreTimeoutTimer));
-    EXPECT_EQ(r.probe.link().linkState.load(), StorePending);
+    EXPECT_EQ(r.probe.supervisor().state(), StorePending);
     pumpFor(200ms);
     EXPECT_TRUE(r.user.seen.empty());
 
@@ -537,7 +537,7 @@ void resetAnsweredNoThenYes(Rig& r)
     EXPECT_EQ(r.notes.events, Events{"RESET on"});
     EXPECT_TRUE(isReleased(reset));
     EXPECT_FALSE(r.probe.isTimerRunning(ResetTimeoutTimer));
-    EXPECT_EQ(r.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(r.probe.supervisor().state(), Idle);
     pumpFor(200ms);
     EXPECT_TRUE(r.receivedSince(from).empty());
     EXPECT_EQ(r.instrument().values()[5], 42.0f);
@@ -814,7 +814,7 @@ void connectWhileConnected(Rig& r)
     ASSERT_TRUE(r.connect());
     r.click(r.probe.connectButton());
     EXPECT_EQ(r.notes.events, Events{"CONNECT off"});
-    EXPECT_FALSE(r.probe.link().connected.load());
+    EXPECT_FALSE(r.probe.supervisor().isConnected());
     EXPECT_EQ(r.probe.connectionIndicator().getImage(), pictures::connectedOff());
     EXPECT_TRUE(r.probe.deviceLabel().getText().isEmpty());
     EXPECT_FALSE(r.probe.hasInput());
@@ -927,7 +927,7 @@ void linkLostWhileTheQuestionIsUp(Rig& r)
     EXPECT_TRUE(isReleased(r.probe.resetButton()));
     EXPECT_TRUE(isReleased(r.probe.connectButton()));
     EXPECT_FALSE(r.probe.isTimerRunning(ResetTimeoutTimer));
-    EXPECT_EQ(r.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(r.probe.supervisor().state(), Idle);
     EXPECT_TRUE(r.receivedSince(from).empty());
 }
 
@@ -941,7 +941,8 @@ void linkLostWhileTheMenuIsUp(Rig& r)
         [&](const juce::PopupMenu&)
         {
             EXPECT_TRUE(pumpUntil(
-                [&] { return !r.probe.link().connected.load() && r.probe.messageBox() == nullptr; },
+                [&]
+                { return !r.probe.supervisor().isConnected() && r.probe.messageBox() == nullptr; },
                 10s));
             return 4;
         });

@@ -237,7 +237,7 @@ struct SimulatedRig
 
     bool isConnectedAndIdle() const
     {
-        return probe.link().connected.load() && probe.link().linkState.load() == Idle &&
+        return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
                probe.messageBox() == nullptr;
     }
 
@@ -264,7 +264,7 @@ struct SimulatedRig
     {
         return probe.connectionIndicator().getImage() == pictures::connectedOff() &&
                probe.deviceLabel().getText().isEmpty() &&
-               probe.firmwareLabel().getText().isEmpty() && !probe.link().connected.load() &&
+               probe.firmwareLabel().getText().isEmpty() && !probe.supervisor().isConnected() &&
                !probe.isTimerRunning(HeartbeatTimer);
     }
 

@@ -232,7 +232,7 @@ TEST_P(PortScan, TriesThePairsFromTheTopOneEveryHalfSecondThenReportsNotFound)
     }
 
     EXPECT_FALSE(rig.probe.isTimerRunning(PortScanTimer));
-    EXPECT_FALSE(rig.probe.link().connected.load());
+    EXPECT_FALSE(rig.probe.supervisor().isConnected());
     EXPECT_EQ(rig.probe.messageBox(), nullptr);
     EXPECT_EQ(rig.probe.hasInput(), c.inputLeftOpen);
     EXPECT_EQ(rig.probe.hasOutput(), c.outputLeftOpen);
@@ -358,8 +358,7 @@ TEST(StoredPair, IsWrittenOnlyAfterACompletedHandshakeAndTriedFirstNextTime)
         ASSERT_EQ(rig.instrument().outputIndex(), 2);
         EXPECT_FALSE(settingsFile().exists());
         click(rig.probe.connectButton());
-        ASSERT_TRUE(
-            pumpUntil([&] { return rig.probe.link().linkState.load() == AwaitingSection7C; }));
+        ASSERT_TRUE(pumpUntil([&] { return rig.probe.supervisor().state() == AwaitingSection7C; }));
         EXPECT_FALSE(settingsFile().exists()) << "not before the handshake has completed";
         ASSERT_TRUE(pumpUntil([&] { return rig.isConnectedAndIdle(); }));
         EXPECT_EQ(readSettings(), storedPair(1, 2));
@@ -434,18 +433,18 @@ TEST(Search, CancelDuringTheDumpGivesTheHandshakeUp)
     SimulatedRig rig("dump-delay=800");
     BoxWatcher boxes;
     click(rig.probe.connectButton());
-    ASSERT_TRUE(pumpUntil([&] { return rig.probe.link().linkState.load() == AwaitingSection7D; }));
+    ASSERT_TRUE(pumpUntil([&] { return rig.probe.supervisor().state() == AwaitingSection7D; }));
     ASSERT_TRUE(pumpUntil([&] { return boxes.saw(texts::searching); }));
 
     rig.probe.messageBox()->triggerButtonClick(texts::cancel);
     ASSERT_TRUE(pumpUntil([&] { return rig.probe.messageBox() == nullptr; }));
-    EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(rig.probe.supervisor().state(), Idle);
 
     // The first section still arrives, and asks for nothing more.
     pumpFor(1500ms);
     ASSERT_TRUE(rig.instrument().waitUntilIdle(5000ms));
     EXPECT_EQ(rig.received(SimulatedInstrument::Received::dumpRequest), 1);
-    EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(rig.probe.supervisor().state(), Idle);
     EXPECT_TRUE(rig.showsDisconnected());
     EXPECT_TRUE(isReleased(rig.probe.connectButton()));
     EXPECT_FALSE(settingsFile().exists());

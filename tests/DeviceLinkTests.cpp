@@ -1,4 +1,4 @@
-// The receive path, the identity check and the senders of the device link,
+// The receive path, the identity replies and the senders of the device link,
 // against a recording host: no component, no thread.
 
 #include "link/DeviceLink.h"
@@ -16,16 +16,12 @@ namespace
 struct RecordingHost final : LinkHost
 {
     std::vector<sysex::Bytes> sent;
-    std::vector<std::pair<int, int>> posted;  // type, value
-    std::vector<std::pair<int, int>> started; // timer, ms
-    std::vector<int> stopped;
+    std::vector<std::pair<int, int>> posted; // type, value
 
     void sendToInstrument(const uint8_t* data, size_t size) override
     {
         sent.emplace_back(data, data + size);
     }
-    void startLinkTimer(int id, int ms) override { started.emplace_back(id, ms); }
-    void stopLinkTimer(int id) override { stopped.push_back(id); }
     void postInternalMessage(int type, int value) override { posted.emplace_back(type, value); }
 };
 
@@ -51,14 +47,16 @@ TEST_F(DeviceLinkTest, ReportedValuesAreStoredAndAnnouncedWhileIdle)
               (std::vector<std::pair<int, int>>{{ParameterChanged, 5}, {ParameterChanged, 90}}));
 }
 
-TEST_F(DeviceLinkTest, ValuesDuringADumpAreStoredWithoutNotice)
+TEST_F(DeviceLinkTest, ValuesAndNamesAreStoredAndAnnouncedWhateverTheLinkDoes)
 {
-    link.linkState = AwaitingSection7E;
+    // Whether the window shows them (only while the link is Idle) is the
+    // message thread's decision.
     receive(sysex::parameterValueMessage(4, 3.0f));
     receive(sysex::tonewheelNameMessage(4, "Gold"));
     EXPECT_EQ(link.parameterValue(4), 3.0f);
     EXPECT_EQ(link.tonewheelName(4), "ALT2 -  Gold");
-    EXPECT_TRUE(host.posted.empty());
+    EXPECT_EQ(host.posted,
+              (std::vector<std::pair<int, int>>{{ParameterChanged, 4}, {TonewheelNameChanged, 4}}));
 }
 
 TEST_F(DeviceLinkTest, NumbersAndSlotsOutsideTheStoreAreDropped)
@@ -90,63 +88,34 @@ TEST_F(DeviceLinkTest, ShortMessagesNeverReadStaleBufferBytes)
 
 TEST_F(DeviceLinkTest, DoneIsAlwaysPosted)
 {
-    for (int state : {Idle, AwaitingSection7C, StorePending})
-    {
-        link.linkState = state;
+    for (int k = 0; k < 3; ++k)
         receive(sysex::doneMessage());
-    }
     EXPECT_EQ(host.posted.size(), 3u);
     for (const auto& p : host.posted)
         EXPECT_EQ(p.first, DoneReceived);
 }
 
-TEST_F(DeviceLinkTest, AcceptedIdentityStartsTheDump)
+TEST_F(DeviceLinkTest, IdentityRepliesAreKeptInOrderAndAnnounced)
 {
-    receive({0xF0, 0x7D, 0x1E, 0x07, 0x05, 0x04, 0x01, 0x01, 0x02, 0x03, 0xF7});
+    receive(sysex::identityReply({5, 4, 1, 1, 2, 3}));
+    receive(sysex::identityReply({4, 6, 0, 2, 20, 11}));
+    EXPECT_EQ(host.posted,
+              (std::vector<std::pair<int, int>>{{IdentityReceived, 0}, {IdentityReceived, 0}}));
+    EXPECT_TRUE(host.sent.empty()) << "the decision is the message thread's";
+    EXPECT_EQ(link.modelIndex(), 0) << "nothing is taken before it is accepted";
+    EXPECT_TRUE(link.hasPendingIdentity());
+
+    const auto first = link.takeIdentity();
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->modelCode, 4);
+    link.acceptIdentity(*first);
     EXPECT_EQ(link.modelIndex(), 1);
     EXPECT_EQ(link.hardwareRevision(), 1);
     EXPECT_EQ(link.versionText(), "rel 1.5");
-    EXPECT_EQ(link.linkState.load(), AwaitingSection7D);
-    EXPECT_EQ(host.stopped, std::vector<int>{PortScanTimer});
-    ASSERT_EQ(host.sent.size(), 1u);
-    EXPECT_EQ(host.sent[0], sysex::dumpRequest(0x7D));
-    EXPECT_EQ(host.started, (std::vector<std::pair<int, int>>{{DumpTimeoutTimer, 6000}}));
-}
 
-TEST_F(DeviceLinkTest, RefusedIdentities)
-{
-    struct Case
-    {
-        sysex::Identity identity;
-        int reason;
-    };
-    const Case cases[] = {
-        {{4, 3, 0, 1, 0, 0}, FirmwareOutOfDate}, {{6, 3, 0, 1, 0, 0}, EditorOutOfDate},
-        {{5, 7, 0, 1, 0, 0}, ModelNotSupported}, {{5, 3, 2, 1, 0, 0}, ModelNotSupported},
-        {{5, 0, 0, 1, 0, 0}, ModelNotSupported}, {{5, 2, 1, 1, 0, 0}, ModelNotSupported},
-    };
-    for (const auto& c : cases)
-    {
-        RecordingHost h;
-        DeviceLink l{h};
-        const auto reply = sysex::identityReply(c.identity);
-        l.handleIncoming(reply.data(), reply.size());
-        EXPECT_EQ(h.posted, (std::vector<std::pair<int, int>>{{IdentityRejected, c.reason}}));
-        EXPECT_TRUE(h.sent.empty()); // no DumpRequest
-        EXPECT_FALSE(l.connected.load());
-        EXPECT_EQ(l.modelIndex(), 0); // a refused instrument does not change the record
-        EXPECT_EQ(l.hardwareRevision(), 0);
-    }
-}
-
-TEST_F(DeviceLinkTest, ReplyWhileConnectedOnlyAnswersTheHeartbeat)
-{
-    link.connected = true;
-    receive(sysex::identityReply({5, 6, 1, 9, 9, 9}));
-    EXPECT_TRUE(link.heartbeatAnswered.load());
-    EXPECT_EQ(link.modelIndex(), 0);
-    EXPECT_TRUE(host.sent.empty());
-    EXPECT_TRUE(host.stopped.empty());
+    link.dropPendingIdentities();
+    EXPECT_FALSE(link.hasPendingIdentity());
+    EXPECT_FALSE(link.takeIdentity().has_value());
 }
 
 TEST(DeviceLinkVersion, MinorNumbers)
@@ -170,4 +139,16 @@ TEST_F(DeviceLinkTest, SendParameterChoosesTheMessageAndKeepsBytesSevenBit)
                                           0x7C, 0x03, 0xF7}));
     EXPECT_EQ(host.sent[1], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x05, 0x01, 0xF7}));
     EXPECT_EQ(host.sent[2], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x0C, 0x05, 0xF7}));
+}
+
+TEST_F(DeviceLinkTest, TheReceivePathOnlyStoresAndPosts)
+{
+    // The link's state and timers belong to the message thread: what arrives
+    // on the MIDI input thread is decoded, stored and posted, nothing more.
+    receive(sysex::identityReply({5, 4, 1, 1, 2, 3}));
+    receive(sysex::doneMessage());
+    receive(sysex::parameterValueMessage(4, 3.0f));
+    receive(sysex::tonewheelNameMessage(4, "Gold"));
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(host.posted.size(), 4u);
 }

@@ -139,7 +139,7 @@ TEST(Identity, RefusedRepliesShowTheirReasonAndLeaveEverythingAsItWas)
         EXPECT_EQ(boxes.seen.back().buttons, juce::StringArray(texts::ok));
         EXPECT_EQ(rig.probe.messageBox(), nullptr);
         EXPECT_TRUE(rig.showsDisconnected());
-        EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+        EXPECT_EQ(rig.probe.supervisor().state(), Idle);
         EXPECT_EQ(rig.probe.link().modelIndex(), 2);
         EXPECT_EQ(rig.probe.link().hardwareRevision(), 1);
         EXPECT_EQ(rig.probe.link().versionText(), versionBefore);
@@ -160,7 +160,7 @@ TEST(Identity, AReplyWhileConnectedOnlyAnswersTheHeartbeat)
     BoxWatcher boxes;
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.instrument().waitUntilIdle(5000ms));
-    ASSERT_FALSE(rig.probe.link().heartbeatAnswered.load());
+    ASSERT_FALSE(rig.probe.supervisor().isHeartbeatAnswered());
     const auto dumpRequests = rig.received(Received::dumpRequest);
     const auto values = rig.probe.link().parameterValues();
 
@@ -172,14 +172,14 @@ TEST(Identity, AReplyWhileConnectedOnlyAnswersTheHeartbeat)
     for (const auto& reply : replies)
     {
         rig.sendToEditor(sysex::identityReply(reply));
-        ASSERT_TRUE(pumpUntil([&] { return rig.probe.link().heartbeatAnswered.load(); }));
+        ASSERT_TRUE(pumpUntil([&] { return rig.probe.supervisor().isHeartbeatAnswered(); }));
         pumpFor(50ms);
         EXPECT_EQ(rig.probe.deviceLabel().getText(), "Kestra Brio QMR");
         EXPECT_EQ(rig.probe.firmwareLabel().getText(), "rel 1.5");
         EXPECT_EQ(rig.probe.link().versionText(), "rel 1.5");
         EXPECT_EQ(rig.probe.link().modelIndex(), 1);
         EXPECT_EQ(rig.probe.link().hardwareRevision(), 1);
-        EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+        EXPECT_EQ(rig.probe.supervisor().state(), Idle);
         EXPECT_EQ(rig.probe.link().parameterValues(), values);
         EXPECT_FALSE(rig.probe.isTimerRunning(DumpTimeoutTimer));
         EXPECT_TRUE(rig.showsConnected());
@@ -188,7 +188,7 @@ TEST(Identity, AReplyWhileConnectedOnlyAnswersTheHeartbeat)
 
     // The heartbeat takes the reply as its answer and asks again.
     ASSERT_TRUE(pumpUntil([&] { return rig.received(Received::identityRequest) == 3; }, 8000ms));
-    EXPECT_TRUE(rig.probe.link().connected.load());
+    EXPECT_TRUE(rig.probe.supervisor().isConnected());
     EXPECT_TRUE(boxes.notices().empty());
 }
 
@@ -209,7 +209,7 @@ TEST(Dump, SectionsThatTakeLongerThanSixSecondsTogetherEndInACommunicationError)
     EXPECT_LE(failedAfter, 9000.0);
     EXPECT_EQ(boxes.messages(), (std::vector<juce::String>{texts::searching, texts::dumpFailed}));
     EXPECT_TRUE(rig.showsDisconnected());
-    EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(rig.probe.supervisor().state(), Idle);
     EXPECT_FALSE(rig.probe.hasInput()) << "the ports are closed";
     EXPECT_FALSE(rig.probe.hasOutput());
     EXPECT_FALSE(rig.probe.isTimerRunning(DumpTimeoutTimer));
@@ -229,7 +229,7 @@ TEST(Dump, SectionsThatTakeLongerThanSixSecondsTogetherEndInACommunicationError)
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start));
     EXPECT_EQ(boxes.seen.size(), 2u);
     EXPECT_TRUE(rig.showsDisconnected());
-    EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(rig.probe.supervisor().state(), Idle);
     EXPECT_EQ(rig.received(Received::dumpRequest), static_cast<int>(sections.size()));
 }
 
@@ -243,13 +243,13 @@ TEST(Dump, AValueReportedDuringASectionReachesItsControlAtTheEndOfTheHandshake)
     ASSERT_NE(shownBefore, 42.0);
 
     click(rig.probe.connectButton());
-    ASSERT_TRUE(pumpUntil([&] { return rig.probe.link().linkState.load() == AwaitingSection7E; }));
+    ASSERT_TRUE(pumpUntil([&] { return rig.probe.supervisor().state() == AwaitingSection7E; }));
     rig.instrument().turnKnob(5, 42.0f);
     rig.instrument().renameSlot(2, "Bright");
     ASSERT_TRUE(pumpUntil([&] { return rig.probe.link().tonewheelName(2) == "FAC3 -  Bright"; }));
     EXPECT_EQ(rig.probe.link().parameterValue(5), 42.0f);
     pumpFor(200ms);
-    ASSERT_NE(rig.probe.link().linkState.load(), Idle) << "the dump took less time than planned";
+    ASSERT_NE(rig.probe.supervisor().state(), Idle) << "the dump took less time than planned";
     EXPECT_EQ(slider.getValue(), shownBefore);
     EXPECT_EQ(tonewheelItemText(rig.probe, 2), nameBefore);
 
@@ -393,7 +393,7 @@ TEST_P(StoreAndReset, EndsWithItsConfirmationOrItsTimeOut)
         click(button);
         EXPECT_TRUE(isReleased(button));
         EXPECT_FALSE(rig.probe.isTimerRunning(timer));
-        EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+        EXPECT_EQ(rig.probe.supervisor().state(), Idle);
         pumpFor(100ms);
         EXPECT_TRUE(boxes.seen.empty());
         EXPECT_FALSE(rig.probe.hasOutput());
@@ -414,14 +414,14 @@ TEST_P(StoreAndReset, EndsWithItsConfirmationOrItsTimeOut)
     {
         EXPECT_TRUE(isReleased(button));
         EXPECT_FALSE(rig.probe.isTimerRunning(timer));
-        EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+        EXPECT_EQ(rig.probe.supervisor().state(), Idle);
         pumpFor(200ms);
         EXPECT_EQ(rig.received(kind), 0);
         EXPECT_EQ(boxes.notices(), expectedBoxes);
         return;
     }
 
-    EXPECT_EQ(rig.probe.link().linkState.load(), pending);
+    EXPECT_EQ(rig.probe.supervisor().state(), pending);
 
     switch (c.flow)
     {
@@ -453,7 +453,7 @@ TEST_P(StoreAndReset, EndsWithItsConfirmationOrItsTimeOut)
         EXPECT_GE(after, 6000.0 - timerSlackMs);
         EXPECT_LE(after, 9000.0);
         // The link itself is as it was.
-        EXPECT_EQ(rig.probe.link().connected.load(), c.flow == Flow::timedOut);
+        EXPECT_EQ(rig.probe.supervisor().isConnected(), c.flow == Flow::timedOut);
         EXPECT_EQ(rig.probe.isTimerRunning(HeartbeatTimer), c.flow == Flow::timedOut);
         break;
     }
@@ -462,7 +462,7 @@ TEST_P(StoreAndReset, EndsWithItsConfirmationOrItsTimeOut)
         click(button);
         EXPECT_FALSE(button.getToggleState());
         EXPECT_FALSE(rig.probe.isTimerRunning(timer));
-        EXPECT_EQ(rig.probe.link().linkState.load(), pending);
+        EXPECT_EQ(rig.probe.supervisor().state(), pending);
         pumpFor(6500ms);
         EXPECT_EQ(boxes.notices(), expectedBoxes) << "no missing-confirmation box";
         // The confirmation, late, is still welcome.
@@ -477,7 +477,7 @@ TEST_P(StoreAndReset, EndsWithItsConfirmationOrItsTimeOut)
         break;
     }
 
-    EXPECT_EQ(rig.probe.link().linkState.load(), Idle);
+    EXPECT_EQ(rig.probe.supervisor().state(), Idle);
     EXPECT_EQ(boxes.notices(), expectedBoxes);
     ASSERT_TRUE(rig.instrument().waitUntilIdle(5000ms));
     EXPECT_EQ(rig.received(kind), 1);

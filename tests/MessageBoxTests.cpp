@@ -208,17 +208,17 @@ struct MessageBoxes : ::testing::Test
     // button lit, the search and heartbeat timers running.
     void pretendConnecting()
     {
-        probe.link().connected = true;
+        probe.pretendConnected(true);
         probe.deviceLabel().setText("Kestra", juce::dontSendNotification);
         probe.connectButton().setToggleState(true, juce::dontSendNotification);
         probe.connectButton().setState(juce::Button::buttonDown);
         for (const int timer : {PortScanTimer, DumpTimeoutTimer, HeartbeatTimer})
-            editor.startTimer(timer, 600000);
+            probe.startTimer(timer, 600000);
     }
 
     void expectStillConnecting()
     {
-        EXPECT_TRUE(probe.link().connected);
+        EXPECT_TRUE(probe.supervisor().isConnected());
         EXPECT_EQ(probe.deviceLabel().getText(), "Kestra");
         EXPECT_TRUE(probe.connectButton().getToggleState());
         EXPECT_EQ(probe.connectButton().getState(), juce::Button::buttonDown);
@@ -325,7 +325,7 @@ TEST_F(MessageBoxes, CancellingTheSearchStopsItAndShowsTheEditorNotConnected)
     EXPECT_FALSE(probe.isTimerRunning(DumpTimeoutTimer));
     EXPECT_FALSE(probe.connectButton().getToggleState());
     EXPECT_EQ(probe.connectButton().getState(), juce::Button::buttonNormal);
-    EXPECT_FALSE(probe.link().connected);
+    EXPECT_FALSE(probe.supervisor().isConnected());
     EXPECT_TRUE(probe.deviceLabel().getText().isEmpty());
 }
 

@@ -14,9 +14,11 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
 
@@ -206,7 +208,7 @@ struct ProjectFiles : ::testing::Test
     {
         probe.openPorts(device.input, device.output);
         probe.link().setIdentity(model, revision);
-        probe.link().connected = true;
+        probe.pretendConnected(true);
         device.clear();
     }
 
@@ -377,6 +379,39 @@ TEST_F(ProjectFiles, OpeningWhileNotConnectedTakesTheWholeProjectAndShowsIt)
     EXPECT_FALSE(probe.isTimerRunning(BulkSendTimer));
     pumpFor(300ms);
     EXPECT_EQ(device.count(), 0u); // nothing goes out while not connected
+}
+
+TEST_F(ProjectFiles, AnOpeningNeverUndoesAValueTheInstrumentReportsMeanwhile)
+{
+    // A model 3 file leaves 85 ... 98 to the instrument. While the file is
+    // opened again and again, the MIDI input thread keeps storing a rising
+    // value of 90: no opening may put back a value it read before.
+    const auto file = writeProject("three.tkp", projectOf(3, 0, 2.0f));
+    editor.openProjectFrom(file);
+    ASSERT_EQ(probe.link().modelIndex(), 3);
+
+    std::atomic<int> written{0};
+    std::atomic<bool> stop{false};
+    std::thread midiThread(
+        [&]
+        {
+            for (int k = 1; !stop.load(); ++k)
+            {
+                probe.link().setParameterValue(90, static_cast<float>(k));
+                written.store(k);
+            }
+        });
+    int undone = 0;
+    for (int round = 0; round < 20000 && undone == 0; ++round)
+    {
+        editor.openProjectFrom(file);
+        const int before = written.load();
+        if (probe.link().parameterValue(90) < static_cast<float>(before))
+            ++undone;
+    }
+    stop = true;
+    midiThread.join();
+    EXPECT_EQ(undone, 0);
 }
 
 TEST_F(ProjectFiles, AModelThreeFileGivesEightyFiveValuesAndWithdrawsTheSettingsPage)
@@ -570,8 +605,8 @@ TEST_F(ProjectFiles, OpeningWhileConnectedSendsEveryValuePacedBetweenTheBulkMode
 TEST_F(ProjectFiles, TheHeartbeatWaitsUntilTheSendIsOver)
 {
     connectToRecorder();
-    probe.link().heartbeatAnswered = true; // so that its next check passes
-    editor.startTimer(HeartbeatTimer, heartbeatPeriodMs);
+    probe.pretendHeartbeatAnswered(); // so that its next check passes
+    probe.startTimer(HeartbeatTimer, heartbeatPeriodMs);
 
     editor.openProjectFrom(writeProject("beat.tkp", projectOf(0, 0, 3.0f)));
     ASSERT_TRUE(pumpUntil([&] { return device.count() >= 2; }));
@@ -583,19 +618,19 @@ TEST_F(ProjectFiles, TheHeartbeatWaitsUntilTheSendIsOver)
     ASSERT_EQ(sent.size(), 101u);
     for (const auto& m : sent)
         EXPECT_NE(sysex::decode(m.bytes).kind, sysex::Decoded::Kind::identityRequest);
-    editor.stopTimer(HeartbeatTimer);
+    probe.stopTimer(HeartbeatTimer);
 }
 
 TEST_F(ProjectFiles, ADisconnectMidSendEndsItWithBulkModeOffAndClosesTheBox)
 {
     connectToRecorder();
-    probe.link().heartbeatAnswered = true;
-    editor.startTimer(HeartbeatTimer, heartbeatPeriodMs);
+    probe.pretendHeartbeatAnswered();
+    probe.startTimer(HeartbeatTimer, heartbeatPeriodMs);
     const auto project = projectOf(0, 0, 5.0f);
     editor.openProjectFrom(writeProject("cut.tkp", project));
 
     ASSERT_TRUE(pumpUntil([&] { return device.count() >= 12; }));
-    probe.link().connected = false;
+    probe.pretendConnected(false);
     ASSERT_TRUE(pumpUntil([&] { return transmissionOver(); }));
     pumpFor(200ms);
 
@@ -645,7 +680,7 @@ TEST(ProjectFilesClosing, ClosingTheEditorMidSendStopsItSafely)
     auto editor = std::make_unique<MainContentComponent>(std::unique_ptr<MidiServices>(midi));
     EditorTestProbe probe(*editor);
     probe.openPorts(device.input, device.output);
-    probe.link().connected = true;
+    probe.pretendConnected(true);
 
     const auto folder = uniqueFolder("kestra-closing");
     ASSERT_TRUE(folder.createDirectory());
@@ -686,12 +721,12 @@ TEST_F(ProjectFiles, TheSimulatedInstrumentEndsUpHoldingTheOpenedProject)
         SimulatedInstrument instrument(*simMidi, config);
 
         simProbe.openPorts(instrument.inputIndex(), instrument.outputIndex());
-        connectedEditor.sendIdentityRequest();
+        EditorTestProbe(connectedEditor).startHandshake();
         ASSERT_TRUE(pumpUntil(
             [&]
             {
-                return simProbe.link().connected.load() &&
-                       simProbe.link().linkState.load() == Idle && simProbe.messageBox() == nullptr;
+                return simProbe.supervisor().isConnected() &&
+                       simProbe.supervisor().state() == Idle && simProbe.messageBox() == nullptr;
             }));
         const auto instrumentBefore = instrument.values();
 
@@ -720,7 +755,7 @@ TEST_F(ProjectFiles, TheSimulatedInstrumentEndsUpHoldingTheOpenedProject)
         // The editor kept the instrument's model and revision, and the link its heartbeat.
         EXPECT_EQ(simProbe.link().modelIndex(), c.modelCode - 3);
         EXPECT_EQ(simProbe.link().hardwareRevision(), 1);
-        EXPECT_TRUE(simProbe.link().connected.load());
+        EXPECT_TRUE(simProbe.supervisor().isConnected());
         EXPECT_TRUE(simProbe.isTimerRunning(HeartbeatTimer));
     }
 }

@@ -6,6 +6,7 @@
 // component would.
 
 #include "link/DeviceLink.h"
+#include "link/LinkSupervisor.h"
 #include "sim/SimulatedInstrument.h"
 
 #include <gtest/gtest.h>
@@ -52,8 +53,6 @@ public:
         if (output != nullptr)
             output->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
     }
-    void startLinkTimer(int, int) override {}
-    void stopLinkTimer(int) override {}
     void postInternalMessage(int type, int value) override
     {
         const std::lock_guard<std::mutex> lock(mutex);
@@ -82,28 +81,32 @@ public:
         return count;
     }
 
-    // IdentityRequest, then the three sections, each after the DoneMessage of
-    // the one before, as the message thread runs them.
+    // IdentityRequest, the reply taken and accepted, then the three sections,
+    // each after the DoneMessage of the one before, as the message thread runs them.
     void handshake()
     {
+        const int repliesBefore = postedCount(IdentityReceived);
         const int donesBefore = postedCount(DoneReceived);
-        link.connected = false;
         link.sendIdentityRequest();
+        waitForPosted(IdentityReceived, repliesBefore + 1);
+        const auto identity = link.takeIdentity();
+        ASSERT_TRUE(identity.has_value());
+        ASSERT_EQ(LinkSupervisor::rejectionOf(*identity), 0);
+        link.acceptIdentity(*identity);
         for (int section = 0; section < 3; ++section)
         {
+            link.sendDumpRequest(sysex::dumpSections[static_cast<size_t>(section)]);
             waitForPosted(DoneReceived, donesBefore + section + 1);
-            if (section == 0)
-            {
-                EXPECT_EQ(link.linkState.load(), AwaitingSection7D);
-            }
-            if (section < 2)
-            {
-                link.linkState = section == 0 ? AwaitingSection7E : AwaitingSection7C;
-                link.sendDumpRequest(sysex::dumpSections[static_cast<size_t>(section + 1)]);
-            }
         }
-        link.linkState = Idle;
-        link.connected = true;
+    }
+
+    // The reason the message thread would refuse the next reply for; 0 for none.
+    int identityRejection()
+    {
+        link.sendIdentityRequest();
+        waitForPosted(IdentityReceived);
+        const auto identity = link.takeIdentity();
+        return identity.has_value() ? LinkSupervisor::rejectionOf(*identity) : -1;
     }
 
     // The header goes out as the message thread sends it; the rest runs on the
@@ -257,8 +260,7 @@ TEST(SimulatorWithTheEditorsLink, WrongIdentitiesAreRefusedWithTheirReason)
         SimulatorConfig config;
         config.identity = c.identity;
         Rig setup(config);
-        setup.editor.link.sendIdentityRequest();
-        EXPECT_EQ(setup.editor.waitForPosted(IdentityRejected), c.reason);
+        EXPECT_EQ(setup.editor.identityRejection(), c.reason);
         ASSERT_TRUE(setup.instrument.waitUntilIdle(deadline));
         EXPECT_EQ(setup.instrument.receivedCount(SimulatedInstrument::Received::dumpRequest), 0);
     }
@@ -268,11 +270,14 @@ TEST(SimulatorWithTheEditorsLink, WhatThePlayerChangesIsShownWhileIdle)
 {
     Rig setup;
     setup.editor.handshake();
+    // The dump's own values were announced too (the window shows them at its end).
+    const int values = setup.editor.postedCount(ParameterChanged);
+    const int names = setup.editor.postedCount(TonewheelNameChanged);
     setup.instrument.turnKnob(5, 42.0f);
-    EXPECT_EQ(setup.editor.waitForPosted(ParameterChanged), 5);
+    EXPECT_EQ(setup.editor.waitForPosted(ParameterChanged, values + 1), 5);
     EXPECT_EQ(setup.editor.link.parameterValue(5), 42.0f);
     setup.instrument.renameSlot(2, "Bright");
-    EXPECT_EQ(setup.editor.waitForPosted(TonewheelNameChanged), 2);
+    EXPECT_EQ(setup.editor.waitForPosted(TonewheelNameChanged, names + 1), 2);
     EXPECT_EQ(setup.editor.link.tonewheelName(2), slotText(2, "Bright"));
 }
 

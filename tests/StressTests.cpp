@@ -133,7 +133,7 @@ struct Rig
 
     bool connectedAndIdle() const
     {
-        return probe->link().connected.load() && probe->link().linkState.load() == Idle &&
+        return probe->supervisor().isConnected() && probe->supervisor().state() == Idle &&
                probe->messageBox() == nullptr && probe->connectButton().getToggleState();
     }
 
@@ -532,8 +532,8 @@ TEST_P(EveryFault, EndsInItsBoxAndConnectWorksAgain)
             [&]
             {
                 return probe.messageBox() == nullptr &&
-                       probe.link().connected.load() == c.connectedAfter &&
-                       probe.link().linkState.load() == Idle;
+                       probe.supervisor().isConnected() == c.connectedAfter &&
+                       probe.supervisor().state() == Idle;
             },
             20s));
         EXPECT_TRUE(isReleased(probe.storeButton()));
@@ -647,7 +647,7 @@ TEST(Closing, AnEditorClosedMidSendLeavesTheInstrumentOutOfBulkMode)
 
     click(probe.connectButton());
     ASSERT_TRUE(pumpUntil(
-        [&] { return probe.link().connected.load() && probe.messageBox() == nullptr; }, 20s));
+        [&] { return probe.supervisor().isConnected() && probe.messageBox() == nullptr; }, 20s));
 
     const auto image = projectfile::toImage(ProjectRecord::initial());
     editor->openProjectFrom(writeFile("closing.tkp", image.data(), image.size()));
@@ -677,7 +677,7 @@ TEST(Closing, AnEditorClosedMidUploadCancelsItAndTheSlotKeepsWhatItHad)
 
     click(probe.connectButton());
     ASSERT_TRUE(pumpUntil(
-        [&] { return probe.link().connected.load() && probe.messageBox() == nullptr; }, 20s));
+        [&] { return probe.supervisor().isConnected() && probe.messageBox() == nullptr; }, 20s));
 
     // The user closes the window from the message loop once two packets are
     // through: a busy loop (each packet repaints the box) may run long between

@@ -85,7 +85,7 @@ private:
             lastSeen = box;
             ticksSeen = 0;
             seen.push_back(
-                {message, probe.isTimerRunning(HeartbeatTimer), probe.link().connected.load()});
+                {message, probe.isTimerRunning(HeartbeatTimer), probe.supervisor().isConnected()});
         }
         for (auto& r : rules)
             if (message.startsWith(r.prefix))

@@ -31,7 +31,7 @@ struct TonewheelToSimulator : ::testing::Test
                      .getNonexistentChildFile("kestra-tonewheel-sim", "");
         ASSERT_TRUE(folder.createDirectory());
         probe.openPorts(instrument.inputIndex(), instrument.outputIndex());
-        editor.sendIdentityRequest();
+        probe.startHandshake();
         ASSERT_TRUE(pumpUntil([&] { return isConnectedAndIdle(); }));
         boxes.answer(texts::tonewheelWarningPrefix, texts::yes);
     }
@@ -40,7 +40,7 @@ struct TonewheelToSimulator : ::testing::Test
 
     bool isConnectedAndIdle() const
     {
-        return probe.link().connected.load() && probe.link().linkState.load() == Idle &&
+        return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
                probe.messageBox() == nullptr;
     }
 

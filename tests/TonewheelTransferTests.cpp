@@ -32,8 +32,6 @@ struct Wire final : LinkHost, TonewheelTransfer::Io
         changed.notify_all();
     }
     void postTransferEvent(int value) override { postInternalMessage(TransferEvent, value); }
-    void startLinkTimer(int, int) override {}
-    void stopLinkTimer(int) override {}
     void postInternalMessage(int type, int value) override
     {
         const std::lock_guard<std::mutex> lock(mutex);

@@ -160,13 +160,13 @@ struct TonewheelUpload : ::testing::Test
 
     void connect()
     {
-        editor.sendIdentityRequest();
+        probe.startHandshake();
         ASSERT_TRUE(pumpUntil([&] { return isConnectedAndIdle(); }));
     }
 
     bool isConnectedAndIdle() const
     {
-        return probe.link().connected.load() && probe.link().linkState.load() == Idle &&
+        return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
                probe.messageBox() == nullptr;
     }
 
@@ -264,7 +264,7 @@ TEST_F(TonewheelUpload, TheBoxShowsTheBytesStillToBeAcknowledgedAndABar)
     auto* bar = progressBarOf(probe.messageBox());
     ASSERT_NE(bar, nullptr);
     EXPECT_DOUBLE_EQ(progressOf(*bar), 104.0 / 105.0);
-    EXPECT_TRUE(probe.link().connected.load());
+    EXPECT_TRUE(probe.supervisor().isConnected());
 
     instrument.reply(ack);
     ASSERT_TRUE(pumpUntil([&] { return instrument.upload().complete; }));
@@ -406,7 +406,7 @@ TEST_F(TonewheelUpload, TheUsersCancelWarnsThatTheSlotIsEmptyAndAsksForTheIdenti
     EXPECT_EQ(sinceCancel(), (std::vector<Bytes>{cancel, identityRequest}));
     for (const auto& m : sentSince(start))
         EXPECT_TRUE(m == cancel || m == identityRequest);
-    EXPECT_FALSE(probe.link().connected.load());
+    EXPECT_FALSE(probe.supervisor().isConnected());
     EXPECT_FALSE(probe.isTimerRunning(DumpTimeoutTimer)); // no time-out after a cancel
     EXPECT_FALSE(probe.isTimerRunning(HeartbeatTimer));
     EXPECT_EQ(probe.loadTonewheelButton().getState(), juce::Button::buttonNormal);
@@ -525,7 +525,7 @@ TEST_F(TonewheelUpload, TheQuestionNamesTheSlotAndNoLeavesEverythingAsItWas)
         EXPECT_EQ(probe.link().transfer.phase(), phase);
         EXPECT_EQ(probe.link().transfer.bytesRemaining(), remaining);
         EXPECT_EQ(probe.link().transfer.dumpType(), type);
-        EXPECT_TRUE(probe.link().connected.load());
+        EXPECT_TRUE(probe.supervisor().isConnected());
     }
 }
 

@@ -48,52 +48,17 @@ void MainContentComponent::buttonClicked(juce::Button* button)
     }
     if (button == &storeButton)
     {
-        if (!link.connected.load())
-        {
-            releaseButton(storeButton);
-            return;
-        }
-        if (storeButton.getToggleState())
-        {
-            link.linkState = StorePending;
-            startTimer(StoreTimeoutTimer, storeTimeoutMs);
-            sendStoreRequest();
-        }
-        else
-        {
-            stopTimer(StoreTimeoutTimer); // a second click: the confirmation is still welcome
-        }
+        supervisor.store(storeButton.getToggleState());
         return;
     }
     if (button == &resetButton)
     {
-        if (!link.connected.load())
-        {
-            releaseButton(resetButton);
-            return;
-        }
-        if (resetButton.getToggleState())
-        {
-            const int answer = showMessageBox(texts::boxTitle, texts::resetQuestion, texts::yes, 1,
-                                              texts::no, 0, {}, 3, nullptr);
-            if (answer == 0)
-            {
-                releaseButton(resetButton);
-                return;
-            }
-            link.linkState = ResetPending;
-            startTimer(ResetTimeoutTimer, resetTimeoutMs);
-            sendResetRequest();
-        }
-        else
-        {
-            stopTimer(ResetTimeoutTimer);
-        }
+        supervisor.reset(resetButton.getToggleState());
         return;
     }
     if (button == &tonewheelButton)
     {
-        if (!link.connected.load())
+        if (!supervisor.isConnected())
         {
             releaseButton(tonewheelButton);
             return;
@@ -103,7 +68,8 @@ void MainContentComponent::buttonClicked(juce::Button* button)
         const int result = tonewheelMenuAnswer ? tonewheelMenuAnswer(tonewheelMenu)
                                                : tonewheelMenu.showAt(&tonewheelButton);
         releaseButton(tonewheelButton);
-        if (result != 0)
+        // The menu ran a modal loop: the link may have gone meanwhile.
+        if (result != 0 && supervisor.isConnected())
             loadTonewheelFile(static_cast<juce::uint8>(result));
         return;
     }

@@ -25,22 +25,6 @@ juce::Font arial(float height, bool bold = false)
 {
     return juce::Font("Arial", height, bold ? juce::Font::bold : juce::Font::plain);
 }
-
-// The way out for a transfer cancelled as the editor closes: its CANCEL goes
-// to the instrument, its event to nobody.
-class ClosingTransferIo final : public TonewheelTransfer::Io
-{
-public:
-    explicit ClosingTransferIo(LinkHost& linkHost) : host(linkHost) {}
-    void sendToInstrument(const uint8_t* data, size_t size) override
-    {
-        host.sendToInstrument(data, size);
-    }
-    void postTransferEvent(int) override {}
-
-private:
-    LinkHost& host;
-};
 } // namespace
 
 // One page's components, each tagged with the views it belongs to.
@@ -60,9 +44,8 @@ struct MainContentComponent::Page
 };
 
 MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> services)
-    : midiServices(services != nullptr ? std::move(services) : createSystemMidiServices())
+    : ports(services != nullptr ? std::move(services) : createSystemMidiServices(), *this)
 {
-    setUpSettings();
     link.setRecord(ProjectRecord::initial());
     lastFileFolder =
         juce::File::getSpecialLocation(juce::File::currentApplicationFile).getParentDirectory();
@@ -131,23 +114,13 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
 MainContentComponent::~MainContentComponent()
 {
     // Timers and ports go first, so that nothing calls back into a half-destroyed component.
-    stopTimer(HeartbeatTimer);
-    stopTimer(PortScanTimer);
-    stopTimer(DumpTimeoutTimer);
-    stopTimer(StoreTimeoutTimer);
-    stopTimer(ResetTimeoutTimer);
-    stopTimer(BulkSendTimer);
+    timers.stopAll();
     // Closed in the middle of a project send or a tonewheel upload: the
     // instrument must not be left in bulk mode, nor waiting for the rest.
     if (projectTransmission.stop())
         sendBulkModeMessage(0);
-    ClosingTransferIo transferIo(*this);
-    link.transfer.cancel(transferIo);
-    midiInput.reset(); // stops the MIDI input thread's calls
-    {
-        const std::lock_guard<std::mutex> lock(outputLock);
-        midiOutput.reset();
-    }
+    link.endTransfer();
+    ports.close(); // stops the MIDI input thread's calls
     closeMessageBox();
     tonewheelMenu.setLookAndFeel(nullptr);
     for (auto& slider : sliders)

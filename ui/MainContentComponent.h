@@ -1,24 +1,29 @@
 #pragma once
 
-// The one content component of the main window. It owns every control, the
-// device link (parameter store, names, link state, tonewheel transfer), the
-// MIDI ports, the six timers and the open message box, and coordinates them.
-// Its member functions live beside the behaviour they implement:
-//   model/ParameterControls.cpp   values between controls, store and instrument
-//   link/Receive.cpp              MIDI input and the senders
-//   link/Connection.cpp           port discovery, connect and disconnect
-//   link/Handshake.cpp            internal messages, timers, handshake, heartbeat,
-//                                 store and reset
-//   link/TonewheelUpload.cpp      the tonewheel transfer's progress, end and cancel
-//   files/ProjectFileCommands.cpp save and open a project
-//   files/TonewheelFileCommands.cpp load a tonewheel file
+// The one content component of the main window. It owns every control and
+// the objects that do the work, and coordinates them:
+//   DeviceLink      (link/)  parameter store, names, identity replies, the
+//                            tonewheel transfer: what the MIDI input thread touches
+//   PortConnector   (link/)  the MIDI ports and the settings file
+//   LinkSupervisor  (link/)  search, handshake, heartbeat, store and reset, and
+//                            every link timer, on the message thread
+// It is the supervisor's window and the device link's host. Its member
+// functions are defined under ui/:
 //   ui/MainContentComponent.cpp   construction, pages and layout
+//   ui/LinkView.cpp               internal messages, the link's window, the senders
+//   ui/ParameterControls.cpp      values between controls, store and instrument
+//   ui/TonewheelUpload.cpp        the tonewheel transfer's progress, end and cancel
+//   ui/ProjectFileCommands.cpp    save and open a project, and its send
+//   ui/TonewheelFileCommands.cpp  load a tonewheel file
 //   ui/Commands.cpp               the buttons and the refresh steps they own
 //   ui/MessageBoxes.cpp           every notice, question and progress box
 
 #include "files/ProjectFile.h"
 #include "link/DeviceLink.h"
+#include "link/JuceLinkTimers.h"
+#include "link/LinkSupervisor.h"
 #include "link/MidiServices.h"
+#include "link/PortConnector.h"
 #include "ui/CustomAlertWindow.h"
 #include "ui/CustomComboBox.h"
 #include "ui/LookAndFeels.h"
@@ -51,8 +56,8 @@ class MainContentComponent final : public juce::Component,
                                    public juce::Slider::Listener,
                                    public juce::MidiInputCallback,
                                    public juce::ComboBox::Listener,
-                                   public juce::MultiTimer,
-                                   private LinkHost
+                                   private LinkHost,
+                                   private LinkSupervisor::Window
 {
 public:
     // With no services given, the editor uses the system's MIDI ports, or the
@@ -75,8 +80,8 @@ public:
     void handleIncomingMidiMessage(juce::MidiInput* source,
                                    const juce::MidiMessage& message) override;
     void handlePartialSysexMessage(juce::MidiInput*, const juce::uint8*, int, double) override {}
-    // juce::MultiTimer: one-shot timers
-    void timerCallback(int timerId) override;
+    // The one-shot timers' expiries (link/LinkTypes.h).
+    void timerCallback(int timerId);
 
     // ---- parameters -------------------------------------------------------------------
     void sendParameter(int number);
@@ -104,7 +109,7 @@ public:
     // ---- handshake and link supervision -----------------------------------------------
     void setConnected(bool on);
     void onDoneReceived();
-    void onIdentityRejected(int reason);
+    void onIdentityRejected(int reason) override;
 
     // ---- tonewheel transfer ---------------------------------------------------------------
     void startTonewheelTransfer(juce::uint8 slot, juce::int32 length);
@@ -143,9 +148,18 @@ private:
 
     // LinkHost
     void sendToInstrument(const uint8_t* data, size_t size) override;
-    void startLinkTimer(int timerId, int milliseconds) override;
-    void stopLinkTimer(int timerId) override;
     void postInternalMessage(int type, int value) override;
+
+    // LinkSupervisor::Window
+    void showLinkNotice(LinkNotice notice) override;
+    void showSearchingBox() override;
+    void releaseLinkButton(LinkButton button) override;
+    bool confirmReset() override;
+    void showLinkUp() override;
+    void showLinkDown() override;
+    void dropConnection() override;
+    void showInstrumentValues() override;
+    void showResetValues() override;
 
     // Building
     void addToolbarButton(juce::ImageButton& button, int x, const juce::Image& off,
@@ -164,7 +178,6 @@ private:
     void buildPages();
 
     // Helpers
-    void setUpSettings();
     void refreshTonewheelModelTexts();
     void rebuildTonewheelMenu();
     void applyAdditionalFunctionsRule();
@@ -174,8 +187,6 @@ private:
     void showOptionIndex(int number);
     void updateLoadTonewheelButton();
     int viewOfPage(int page) const;
-    void showDumpFailure();
-    void heartbeat();
     void runProjectTransmission();
     void endProjectTransmission();
     juce::Slider* sliderFor(int number) const;
@@ -210,20 +221,12 @@ private:
     int overdriveView = 0;     // 0 CLASSIC, 1 ROCK
     int rotaryView = 2;        // 0 CLASSIC, 1 ROCK, 2 COMMON
 
-    // ---- device link: store, names, link state, transfer (shared with the MIDI thread) --
+    // ---- the link: in this order, so that the ports close (and the MIDI input
+    // thread stops) before the device link goes, and the supervisor goes first ----------
     DeviceLink link{*this};
-
-    // ---- ports and settings -------------------------------------------------------------------
-    std::unique_ptr<MidiServices> midiServices;
-    juce::ApplicationProperties settings;
-    std::unique_ptr<MidiInputPort> midiInput;
-    std::unique_ptr<MidiOutputPort> midiOutput;
-    mutable std::mutex outputLock; // midiOutput is replaced on the message thread, used on both
-    int inputIndex = -1;
-    int outputIndex = -1;
-    int numInputs = 0;
-    int numOutputs = 0;
-    bool scanFromTop = false;
+    PortConnector ports;
+    JuceLinkTimers timers{[this](int timerId) { timerCallback(timerId); }};
+    LinkSupervisor supervisor{link, timers, *this, ports};
 
     // ---- files ----------------------------------------------------------------------------------
     juce::File lastFileFolder;

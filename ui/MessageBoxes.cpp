@@ -97,10 +97,7 @@ void MainContentComponent::handleMessageBoxResult(int result)
     {
     case 1: // "Cancel" of the searching box
         closeMessageBox();
-        stopTimer(PortScanTimer);
-        stopTimer(DumpTimeoutTimer);
-        releaseButton(connectButton);
-        setConnected(false);
+        supervisor.cancelSearch();
         break;
     case 2: // "Cancel" of the tonewheel transfer box
         cancelTonewheelTransfer();

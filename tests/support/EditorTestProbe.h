@@ -22,6 +22,7 @@ public:
     juce::Slider* chorusLevelSlider() const { return editor.chorusLevelSlider.get(); }
     CustomComboBox* selector(int number) const { return editor.selectorFor(number); }
     DeviceLink& link() const { return editor.link; }
+    const LinkSupervisor& supervisor() const { return editor.supervisor; }
 
     juce::ImageButton& openButton() const { return editor.openButton; }
     juce::ImageButton& saveButton() const { return editor.saveButton; }
@@ -52,15 +53,11 @@ public:
     int rotaryView() const { return editor.rotaryView; }
     CustomAlertWindow* messageBox() const { return editor.currentMessageBox.get(); }
     juce::File lastFileFolder() const { return editor.lastFileFolder; }
-    bool isTimerRunning(int id) const { return editor.isTimerRunning(id); }
-    int inputIndex() const { return editor.inputIndex; }
-    int outputIndex() const { return editor.outputIndex; }
-    bool hasInput() const { return editor.midiInput != nullptr; }
-    bool hasOutput() const
-    {
-        const std::lock_guard<std::mutex> lock(editor.outputLock);
-        return editor.midiOutput != nullptr;
-    }
+    bool isTimerRunning(int id) const { return editor.timers.isRunning(id); }
+    int inputIndex() const { return editor.ports.inputIndexInUse(); }
+    int outputIndex() const { return editor.ports.outputIndexInUse(); }
+    bool hasInput() const { return editor.ports.hasInput(); }
+    bool hasOutput() const { return editor.ports.hasOutput(); }
 
     // Answers the tonewheel menu in place of a user: `answer` gets the menu as
     // it would be shown and returns the chosen item ID, 0 for dismissed.
@@ -69,15 +66,18 @@ public:
         editor.tonewheelMenuAnswer = std::move(answer);
     }
 
+    // The link's flags set without a handshake, for tests of what depends on them.
+    void pretendConnected(bool on) { editor.supervisor.connected = on; }
+    void pretendHeartbeatAnswered() { editor.supervisor.heartbeatAnswered = true; }
+    void startTimer(int id, int milliseconds) { editor.timers.start(id, milliseconds); }
+    void stopTimer(int id) { editor.timers.stop(id); }
+
+    // The handshake on the open ports, without the search: an identity
+    // request whose reply the link accepts.
+    void startHandshake() { editor.supervisor.restartHandshake(false); }
+
     // Opens a port pair directly, without the search.
-    void openPorts(int input, int output)
-    {
-        editor.inputIndex = input;
-        editor.openInput();
-        auto port = editor.midiServices->openOutputDevice(output);
-        const std::lock_guard<std::mutex> lock(editor.outputLock);
-        editor.midiOutput = std::move(port);
-    }
+    void openPorts(int input, int output) { editor.ports.openPair(input, output); }
 
 private:
     MainContentComponent& editor;

@@ -103,11 +103,11 @@ int main(int argc, char* argv[])
         EditorTestProbe probe(editor);
         click(probe.connectButton());
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!probe.link().connected && std::chrono::steady_clock::now() < end)
+        while (!probe.supervisor().isConnected() && std::chrono::steady_clock::now() < end)
             juce::MessageManager::getInstance()->runDispatchLoopUntil(10);
         click(probe.pageButton(5));
         const auto file = folder.getChildFile("connected.png");
-        if (!probe.link().connected || !writePng(editor, file))
+        if (!probe.supervisor().isConnected() || !writePng(editor, file))
         {
             std::cerr << "could not connect to the simulated instrument for "
                       << file.getFullPathName() << "\n";

@@ -102,14 +102,18 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
         return;
     }
 
-    // Between reading and writing the record back, the MIDI thread may only
-    // store values the instrument reports; the project replaces those anyway,
-    // except 85 ... 98 under model 3, which that model never reports.
-    const bool connected = link.connected.load();
-    auto record = link.record();
-    const int modelBefore = record.modelIndex;
-    projectfile::takeProject(record, contents.record, connected);
-    link.setRecord(record);
+    // The project goes into the record under the record's lock, so that a
+    // value the instrument reports meanwhile (85 ... 98 under model 3, which
+    // the project leaves alone) is never put back to what it was.
+    const bool connected = supervisor.isConnected();
+    int modelBefore = 0;
+    const auto record = link.updateRecord(
+        [&](ProjectRecord& r)
+        {
+            modelBefore = r.modelIndex;
+            projectfile::takeProject(r, contents.record, connected);
+            return r;
+        });
 
     if (connected)
     {
@@ -119,7 +123,7 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
         projectTransmissionBox = currentMessageBox.get();
         projectTransmission.start(juce::Time::getMillisecondCounterHiRes(),
                                   lastParameterForModel(record.modelIndex));
-        startTimer(BulkSendTimer, projectfile::transmissionDelayMs);
+        timers.start(BulkSendTimer, projectfile::transmissionDelayMs);
     }
 
     refreshControls();
@@ -143,7 +147,7 @@ void MainContentComponent::runProjectTransmission()
         return;
 
     // A link that went away takes the rest of the send with it.
-    if (!link.connected.load())
+    if (!supervisor.isConnected())
     {
         endProjectTransmission();
         return;
@@ -154,8 +158,7 @@ void MainContentComponent::runProjectTransmission()
     {
         // Nothing else goes to the instrument between the two bulk mode
         // messages: the heartbeat waits until the send is over.
-        heartbeatSuspended = isTimerRunning(HeartbeatTimer);
-        stopTimer(HeartbeatTimer);
+        heartbeatSuspended = supervisor.suspendHeartbeat();
         sendBulkModeMessage(1);
     }
     if (step.parameter >= 0)
@@ -164,7 +167,7 @@ void MainContentComponent::runProjectTransmission()
         sendBulkModeMessage(0);
 
     if (step.waitMs >= 0)
-        startTimer(BulkSendTimer, juce::jmax(1, step.waitMs));
+        timers.start(BulkSendTimer, juce::jmax(1, step.waitMs));
     else
         endProjectTransmission();
 }
@@ -175,12 +178,12 @@ void MainContentComponent::runProjectTransmission()
 // unless another box has replaced it meanwhile.
 void MainContentComponent::endProjectTransmission()
 {
-    stopTimer(BulkSendTimer);
+    timers.stop(BulkSendTimer);
     if (projectTransmission.stop())
         sendBulkModeMessage(0);
 
-    if (heartbeatSuspended && link.connected.load())
-        startTimer(HeartbeatTimer, heartbeatPeriodMs);
+    if (heartbeatSuspended)
+        supervisor.resumeHeartbeat(); // if the link is still up
     heartbeatSuspended = false;
 
     if (projectTransmissionBox != nullptr &&

@@ -61,14 +61,11 @@ void MainContentComponent::handleTransferEvent(int value)
         return;
     }
 
-    {
-        // A link lost during the transfer has been closed and reported already.
-        const std::lock_guard<std::mutex> lock(outputLock);
-        if (midiOutput == nullptr)
-            return;
-    }
+    // A link lost during the transfer has been closed and reported already.
+    if (!ports.isOpen())
+        return;
 
-    stopTimer(HeartbeatTimer);
+    supervisor.suspendHeartbeat();
     if (value == TransferFinished)
     {
         if (isTransferBox(currentMessageBox.get()))
@@ -80,17 +77,15 @@ void MainContentComponent::handleTransferEvent(int value)
         // handshake that the finish started is under way. Hold that handshake
         // while the error is shown (its end would close the box), and start it
         // again afterwards. During a transfer these are as they already were.
-        stopTimer(DumpTimeoutTimer);
-        link.linkState = Idle;
-        link.connected = true;
+        supervisor.holdHandshake();
         showTransferError();
+        if (!ports.isOpen())
+            return; // the box ran a modal loop, and the link ended meanwhile
     }
 
     // However it ended, the instrument has a new slot: run the whole handshake
     // again. The display keeps its connected look until the handshake decides.
-    link.connected = false;
-    sendIdentityRequest();
-    startTimer(DumpTimeoutTimer, dumpTimeoutMs);
+    supervisor.restartHandshake(true);
 }
 
 void MainContentComponent::showTransferProgress()
@@ -122,15 +117,14 @@ void MainContentComponent::cancelTonewheelTransfer()
     if (!link.transfer.cancel(io))
         return; // it ended on its own meanwhile: the event that says so follows
 
-    stopTimer(HeartbeatTimer);
+    supervisor.suspendHeartbeat();
     loadTonewheelButton.setState(juce::Button::buttonNormal);
     showMessageBox(texts::boxTitle,
                    juce::String(texts::transmissionAborted) + texts::tonewheelDeleted, texts::ok, 1,
                    {}, 2, {}, 3, nullptr);
 
     // The handshake again, as after every end, but without the time-out.
-    link.connected = false;
-    sendIdentityRequest();
+    supervisor.restartHandshake(false);
 }
 
 } // namespace kestra

@@ -1,8 +1,4 @@
-// Finding the instrument's port pair, connecting and disconnecting, and the
-// settings file that remembers the pair that last worked.
-
-#include "ui/MainContentComponent.h"
-#include "ui/MessageTexts.h"
+#include "link/PortConnector.h"
 
 namespace kestra
 {
@@ -30,7 +26,9 @@ juce::String settingsFolderName()
 }
 } // namespace
 
-void MainContentComponent::setUpSettings()
+PortConnector::PortConnector(std::unique_ptr<MidiServices> services,
+                             juce::MidiInputCallback& inputReceiver)
+    : midiServices(std::move(services)), receiver(inputReceiver)
 {
     juce::PropertiesFile::Options options;
     options.applicationName = "Kestra Editor";
@@ -51,7 +49,12 @@ void MainContentComponent::setUpSettings()
     }
 }
 
-void MainContentComponent::savePortIndices()
+PortConnector::~PortConnector()
+{
+    close();
+}
+
+void PortConnector::savePortIndices()
 {
     if (auto* user = settings.getUserSettings())
     {
@@ -61,7 +64,12 @@ void MainContentComponent::savePortIndices()
     }
 }
 
-bool MainContentComponent::findPortsByName()
+void PortConnector::rememberPair()
+{
+    savePortIndices();
+}
+
+bool PortConnector::findPortsByName()
 {
     const int i = midiServices->getInputDeviceNames().indexOf(portName);
     if (i < 0)
@@ -74,64 +82,47 @@ bool MainContentComponent::findPortsByName()
     return true;
 }
 
-bool MainContentComponent::openInput()
+bool PortConnector::openInput()
 {
     midiInput.reset();
-    midiInput = midiServices->openInputDevice(inputIndex, this);
+    midiInput = midiServices->openInputDevice(inputIndex, &receiver);
     if (midiInput == nullptr)
         return false;
     midiInput->start();
     return true;
 }
 
-void MainContentComponent::connect(bool on)
+bool PortConnector::openOutput()
 {
-    if (!on)
-    {
-        link.connected = false;
-        stopTimer(PortScanTimer);
-        stopTimer(DumpTimeoutTimer);
-        midiInput.reset();
-        const std::lock_guard<std::mutex> lock(outputLock);
-        midiOutput.reset();
-        return;
-    }
+    auto output = midiServices->openOutputDevice(outputIndex);
+    const std::lock_guard<std::mutex> lock(outputLock);
+    midiOutput = std::move(output);
+    return midiOutput != nullptr;
+}
 
+void PortConnector::openPair(int input, int output)
+{
+    inputIndex = input;
+    openInput();
+    outputIndex = output;
+    openOutput();
+}
+
+bool PortConnector::openForSearch()
+{
     scanFromTop = true;
-    link.connected = false;
     numInputs = midiServices->getInputDeviceNames().size();
     numOutputs = midiServices->getOutputDeviceNames().size();
 
-    auto reopenOutput = [this]
-    {
-        auto output = midiServices->openOutputDevice(outputIndex);
-        const std::lock_guard<std::mutex> lock(outputLock);
-        midiOutput = std::move(output);
-        return midiOutput != nullptr;
-    };
-
     if (findPortsByName())
-    {
-        if (!(openInput() && reopenOutput()))
-        {
-            showMessageBox(texts::boxTitle, texts::portBusy, texts::ok, 1, {}, 2, {}, 3, nullptr);
-            releaseButton(connectButton);
-            return;
-        }
-    }
-    else
-    {
-        openInput(); // the stored pair; a failure only means the scan starts at once
-        reopenOutput();
-    }
+        return openInput() && openOutput();
 
-    showMessageBox(texts::boxTitle, texts::searching, texts::cancel, 1, {}, 0, {}, 0,
-                   messageBoxCallback);
-    startTimer(PortScanTimer, portScanPeriodMs);
-    sendIdentityRequest();
+    openInput(); // the stored pair; a failure only means the scan starts at once
+    openOutput();
+    return true;
 }
 
-void MainContentComponent::scanNextPortPair()
+bool PortConnector::openNextPair()
 {
     if (scanFromTop)
     {
@@ -145,21 +136,11 @@ void MainContentComponent::scanNextPortPair()
         if (inputIndex == numInputs)
         {
             // Next output, skipping those that cannot be opened.
-            bool opened = false;
-            while (!opened)
+            do
             {
                 if (--outputIndex < 0)
-                {
-                    showMessageBox(texts::boxTitle, texts::deviceNotFound, texts::ok, 1, {}, 2, {},
-                                   3, nullptr);
-                    releaseButton(connectButton);
-                    return; // the last opened ports stay open
-                }
-                auto output = midiServices->openOutputDevice(outputIndex);
-                const std::lock_guard<std::mutex> lock(outputLock);
-                midiOutput = std::move(output);
-                opened = midiOutput != nullptr;
-            }
+                    return false; // the last opened ports stay open
+            } while (!openOutput());
         }
 
         --inputIndex;
@@ -167,13 +148,34 @@ void MainContentComponent::scanNextPortPair()
             --inputIndex;
 
         if (inputIndex >= 0)
-        {
-            startTimer(PortScanTimer, portScanPeriodMs);
-            sendIdentityRequest();
-            return;
-        }
+            return true;
         inputIndex = numInputs;
     }
+}
+
+void PortConnector::close()
+{
+    midiInput.reset(); // stops the MIDI input thread's calls
+    const std::lock_guard<std::mutex> lock(outputLock);
+    midiOutput.reset();
+}
+
+bool PortConnector::isOpen() const
+{
+    return hasOutput();
+}
+
+bool PortConnector::hasOutput() const
+{
+    const std::lock_guard<std::mutex> lock(outputLock);
+    return midiOutput != nullptr;
+}
+
+void PortConnector::send(const uint8_t* data, size_t size)
+{
+    const std::lock_guard<std::mutex> lock(outputLock);
+    if (midiOutput != nullptr)
+        midiOutput->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
 }
 
 } // namespace kestra

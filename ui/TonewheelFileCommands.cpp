@@ -9,7 +9,7 @@ namespace kestra
 
 void MainContentComponent::loadTonewheelFile(juce::uint8 slot)
 {
-    if (!link.connected.load())
+    if (!supervisor.isConnected())
         return;
 
     juce::FileChooser chooser("Load Tonewheel File", lastFileFolder, "*.ktw");
@@ -22,7 +22,7 @@ void MainContentComponent::loadTonewheelFrom(const juce::File& file, juce::uint8
 {
     using namespace tonewheelfile;
 
-    if (!link.connected.load())
+    if (!supervisor.isConnected())
         return;
     if (slot < firstAlternativeSlot || slot >= numTonewheelSlots)
         return; // only the alternative slots take a tonewheel

@@ -31,7 +31,7 @@ void MainContentComponent::sendParameter(int number)
 
 void MainContentComponent::sendAllParameters()
 {
-    if (!link.connected.load())
+    if (!supervisor.isConnected())
         return;
     const int last = lastParameterForModel(link.modelIndex());
     for (int n = 0; n <= last; ++n)
