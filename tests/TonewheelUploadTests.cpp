@@ -450,7 +450,9 @@ TEST_F(TonewheelUpload, RefusedFilesShowOneMessageAndSendNothing)
         {"f/both.ktw", tooLargeWrongMagic, texts::fileCorrupted, true},
         {"g/nameonly.ktw", tonewheelFileImage({}, "No data"), texts::fileCorrupted, true},
         {"h/tiny.ktw", Bytes{0x63, 0x19, 0x07}, texts::fileCorrupted, true},
-        {"i/missing.ktw", Bytes{}, texts::fileCorrupted, true}, // not on the disk at all
+        // A file that cannot be read is not called corrupted: the closest text is "not valid".
+        {"i/missing.ktw", Bytes{}, texts::fileNotValid, true}, // not on the disk at all
+        {"j/folder.ktw", Bytes{}, texts::fileNotValid, true},  // a folder: every read fails
     };
     connect();
     boxes.answer(texts::fileNotValid, texts::ok);
@@ -463,6 +465,10 @@ TEST_F(TonewheelUpload, RefusedFilesShowOneMessageAndSendNothing)
     {
         SCOPED_TRACE(c.name);
         const auto file = write(c.name, c.image);
+        if (juce::String(c.name).startsWith("j/"))
+        {
+            ASSERT_TRUE(file.createDirectory());
+        }
         const auto folderBefore = probe.lastFileFolder();
         const auto seenBefore = boxes.seen.size();
         const auto sentBefore = instrument.receivedCount();
@@ -477,8 +483,8 @@ TEST_F(TonewheelUpload, RefusedFilesShowOneMessageAndSendNothing)
         EXPECT_EQ(probe.link().transfer.bufferContents(64), earlierData);
         EXPECT_EQ(probe.link().transfer.phase(), TonewheelTransfer::Ended);
     }
-    EXPECT_EQ(boxes.presses(texts::fileNotValid), 3);
-    EXPECT_EQ(boxes.presses(texts::fileCorrupted), 6);
+    EXPECT_EQ(boxes.presses(texts::fileNotValid), 5);
+    EXPECT_EQ(boxes.presses(texts::fileCorrupted), 5);
 }
 
 TEST_F(TonewheelUpload, TheQuestionNamesTheSlotAndNoLeavesEverythingAsItWas)

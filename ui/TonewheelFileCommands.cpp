@@ -37,10 +37,19 @@ void MainContentComponent::loadTonewheelFrom(const juce::File& file, juce::uint8
     // A file beyond the limit is refused by its size and never read whole.
     const auto size = static_cast<uint64_t>(juce::jmax<juce::int64>(0, file.getSize()));
     juce::MemoryBlock contents;
+    bool read = false;
     if (size <= maxFileSize)
-        file.loadFileAsData(contents);
+        read = file.loadFileAsData(contents);
     else if (juce::FileInputStream in(file); in.openedOk())
-        in.readIntoMemoryBlock(contents, 4);
+        read = in.readIntoMemoryBlock(contents, 4) == 4 && !in.getStatus().failed();
+
+    // A read that fails says nothing about the file's contents: it is not
+    // called corrupted, but not valid, the closest text the editor has.
+    if (!read)
+    {
+        showMessageBox(texts::boxTitle, texts::fileNotValid, texts::ok, 1, {}, 2, {}, 3, nullptr);
+        return;
+    }
 
     const auto* bytes = static_cast<const uint8_t*>(contents.getData());
     const uint64_t fileSize = size <= maxFileSize ? contents.getSize() : size;
