@@ -20,9 +20,6 @@
 //   paint_gap_max_ms  the longest time without a paint, and without a timer
 //   tick_gap_max_ms   callback, during a send: a free message thread keeps
 //                     both near the timer's 5 ms
-// For comparison, BM_BlockingSendAllParameters runs sendAllParameters (every
-// parameter with a 20 ms sleep on the message thread) from a timer callback:
-// for the whole send nothing paints.
 //
 // Run: xvfb-run -a build-bench/bench/ProjectSendBenchmark
 
@@ -236,53 +233,6 @@ void BM_ProjectSend(benchmark::State& state)
     file.deleteFile();
 }
 
-// sendAllParameters, framed by the bulk mode messages as one timer callback,
-// the way a send that sleeps on the message thread would run.
-struct BlockingSend final : juce::Timer
-{
-    explicit BlockingSend(MainContentComponent& e) : editor(e) {}
-    void timerCallback() override
-    {
-        stopTimer();
-        editor.sendBulkModeMessage(1);
-        editor.sendAllParameters();
-        editor.sendBulkModeMessage(0);
-        done = true;
-    }
-    MainContentComponent& editor;
-    bool done = false;
-};
-
-void BM_BlockingSendAllParameters(benchmark::State& state)
-{
-    ConnectedEditor bench;
-    if (!bench.connectedAndIdle())
-    {
-        state.SkipWithError("the editor did not connect to the simulated instrument");
-        return;
-    }
-    const int expected = lastParameterForModel(bench.probe.link().modelIndex()) + 1;
-    Figures figures;
-    for (auto _ : state)
-    {
-        bench.sent.take();
-        bench.counter.reset();
-        BlockingSend send(bench.editor);
-        send.startTimer(projectfile::transmissionDelayMs);
-        pumpUntil([&] { return send.done; });
-        const auto f = figuresOf(bench.sent.take());
-        if (!f.complete || f.parameters != expected)
-        {
-            state.SkipWithError("the send did not run to its end");
-            break;
-        }
-        figures.addSend(state, f);
-        figures.addPainting(bench.counter, f.bulkOn, f.bulkOff);
-        pumpFor(std::chrono::milliseconds(300));
-    }
-    figures.report(state, expected);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -294,10 +244,5 @@ int main(int argc, char** argv)
                                  ->UseManualTime()
                                  ->Unit(benchmark::kMillisecond)
                                  ->Iterations(5);
-                             benchmark::RegisterBenchmark("BM_BlockingSendAllParameters",
-                                                          BM_BlockingSendAllParameters)
-                                 ->UseManualTime()
-                                 ->Unit(benchmark::kMillisecond)
-                                 ->Iterations(1);
                          });
 }

@@ -33,9 +33,9 @@ constexpr int portScanPeriodMs = 500;
 constexpr int dumpTimeoutMs = 6000; // all three dump sections together
 constexpr int storeTimeoutMs = 6000;
 constexpr int resetTimeoutMs = 6000;
-constexpr int bulkSendDelayMs = 200;
 constexpr int heartbeatPeriodMs = 3000;
-constexpr int bulkSendPacingMs = 20; // between the messages of a full parameter send
+// The full send's delay and pacing: files/ProjectFile.h (transmissionDelayMs,
+// transmissionPacingMs).
 
 enum LinkState : int
 {

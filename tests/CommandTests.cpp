@@ -59,19 +59,8 @@ const char* const alt1 = "ALT1 -  TONEWHEEL BC_1936";
 const char* const alt2 = "ALT2 -  TONEWHEEL B3_1956";
 const char* const alt3 = "ALT3 -  TONEWHEEL A100_1961";
 
-juce::String messageOf(const juce::AlertWindow& box)
-{
-    return box.getDescription().substring(box.getName().length() + 2);
-}
-
-juce::StringArray buttonTextsOf(const juce::Component& box)
-{
-    juce::StringArray texts;
-    for (auto* child : box.getChildren())
-        if (auto* button = dynamic_cast<juce::TextButton*>(child))
-            texts.add(button->getButtonText());
-    return texts;
-}
+using kestra::testing::buttonTextsOf;
+using kestra::testing::messageOf;
 
 template <typename T> T* findChild(juce::Component& parent)
 {

@@ -32,19 +32,8 @@ inline double millisecondsBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-inline juce::String messageOf(const juce::AlertWindow& box)
-{
-    return box.getDescription().substring(box.getName().length() + 2);
-}
-
-inline juce::StringArray buttonTextsOf(const juce::Component& box)
-{
-    juce::StringArray texts;
-    for (auto* child : box.getChildren())
-        if (auto* button = dynamic_cast<juce::TextButton*>(child))
-            texts.add(button->getButtonText());
-    return texts;
-}
+using kestra::testing::buttonTextsOf;
+using kestra::testing::messageOf;
 
 // Reads every modal box as a user would, remembers it with the time it
 // appeared, and presses a button: the one given for the box's text, else "OK"

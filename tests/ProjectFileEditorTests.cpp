@@ -78,19 +78,8 @@ private:
     std::vector<Message> messages;
 };
 
-juce::String messageOf(const juce::AlertWindow& box)
-{
-    return box.getDescription().substring(box.getName().length() + 2);
-}
-
-juce::StringArray buttonTextsOf(const juce::Component& box)
-{
-    juce::StringArray texts;
-    for (auto* child : box.getChildren())
-        if (auto* button = dynamic_cast<juce::TextButton*>(child))
-            texts.add(button->getButtonText());
-    return texts;
-}
+using kestra::testing::buttonTextsOf;
+using kestra::testing::messageOf;
 
 // Watches for modal boxes as a user would see them, and presses "OK" where
 // there is one.

@@ -35,10 +35,7 @@ using Bytes = std::vector<uint8_t>;
 
 namespace
 {
-juce::String messageOf(const juce::AlertWindow& box)
-{
-    return box.getDescription().substring(box.getName().length() + 2);
-}
+using kestra::testing::messageOf;
 
 bool hasButton(const juce::Component& box, const juce::String& text)
 {

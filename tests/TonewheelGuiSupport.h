@@ -5,6 +5,7 @@
 
 #include "TonewheelTestSupport.h"
 #include "support/EditorTestProbe.h"
+#include "support/GuiTestSupport.h"
 
 #include "ui/MessageTexts.h"
 
@@ -13,10 +14,7 @@
 namespace kestra::tonewheeltest
 {
 
-inline juce::String messageOf(const juce::AlertWindow& box)
-{
-    return box.getDescription().substring(box.getName().length() + 2);
-}
+using kestra::testing::messageOf;
 
 inline juce::ProgressBar* progressBarOf(juce::Component* box)
 {

@@ -73,7 +73,7 @@ void MainContentComponent::handleMessage(const juce::Message& message)
 void MainContentComponent::timerCallback(int timerId)
 {
     if (timerId == BulkSendTimer)
-        runProjectTransmission();
+        sendAllParameters();
     else
         supervisor.timerExpired(timerId);
 }

@@ -85,6 +85,7 @@ public:
 
     // ---- parameters -------------------------------------------------------------------
     void sendParameter(int number);
+    // The full send after an opening, one paced step per expiry of BulkSendTimer.
     void sendAllParameters();
     float toControlValue(int number) const;
     void applyReceivedParameter(int number);
@@ -187,7 +188,6 @@ private:
     void showOptionIndex(int number);
     void updateLoadTonewheelButton();
     int viewOfPage(int page) const;
-    void runProjectTransmission();
     void endProjectTransmission();
     juce::Slider* sliderFor(int number) const;
     CustomComboBox* selectorFor(int number) const;

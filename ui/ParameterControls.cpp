@@ -29,18 +29,6 @@ void MainContentComponent::sendParameter(int number)
     link.sendParameter(number);
 }
 
-void MainContentComponent::sendAllParameters()
-{
-    if (!supervisor.isConnected())
-        return;
-    const int last = lastParameterForModel(link.modelIndex());
-    for (int n = 0; n <= last; ++n)
-    {
-        sendParameter(n);
-        juce::Thread::sleep(bulkSendPacingMs);
-    }
-}
-
 float MainContentComponent::toControlValue(int number) const
 {
     return kestra::toControlValue(number, link.parameterValues(),

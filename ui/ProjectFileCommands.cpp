@@ -136,12 +136,12 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
     }
 }
 
-// One step of the send per expiry of BulkSendTimer: BulkModeMessage 1 with
+// The full send, one step per expiry of BulkSendTimer: BulkModeMessage 1 with
 // parameter 0, the next parameter 20 ms after each, BulkModeMessage 0 20 ms
 // after the last, then the box closes. Between the steps the message thread
 // is free, so the window keeps painting. A JUCE timer may fire a little
 // early; the pacing then only reschedules, so no gap is ever below 20 ms.
-void MainContentComponent::runProjectTransmission()
+void MainContentComponent::sendAllParameters()
 {
     if (!projectTransmission.isRunning())
         return;

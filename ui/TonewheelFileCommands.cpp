@@ -64,6 +64,10 @@ void MainContentComponent::loadTonewheelFrom(const juce::File& file, juce::uint8
                                   texts::tonewheelWillBeLost;
     if (showMessageBox(texts::boxTitle, question, texts::yes, 1, texts::no, 0, {}, 3, nullptr) != 1)
         return;
+    // The question ran a modal loop: the link may have gone, or an upload
+    // started, before the answer.
+    if (!supervisor.isConnected() || link.transfer.phase() != TonewheelTransfer::Ended)
+        return;
 
     const int32_t length = dataLength(contents.getSize());
     link.transfer.load(bytes + nameOffset, bytes + dataOffset, length);

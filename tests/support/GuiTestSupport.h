@@ -42,6 +42,23 @@ private:
     std::unique_ptr<juce::ScopedJuceInitialiser_GUI> initialiser;
 };
 
+// What a message box says, as the user reads it: JUCE describes a box as its
+// title, ": " and its message.
+inline juce::String messageOf(const juce::AlertWindow& box)
+{
+    return box.getDescription().substring(box.getName().length() + 2);
+}
+
+// The texts of a box's buttons, in order.
+inline juce::StringArray buttonTextsOf(const juce::Component& box)
+{
+    juce::StringArray texts;
+    for (auto* child : box.getChildren())
+        if (auto* button = dynamic_cast<juce::TextButton*>(child))
+            texts.add(button->getButtonText());
+    return texts;
+}
+
 // Runs the message loop until the condition holds or the deadline passes;
 // returns whether it holds.
 inline bool pumpUntil(const std::function<bool()>& condition,
