@@ -22,11 +22,32 @@ jobs="${KESTRA_TEST_JOBS:-2}"
 source scripts/windows/wine-session.sh
 wine_session_start "$build_dir"
 
-# Tests that cannot run under Wine, each with the reason; none today. Give
-# them as a CTest regular expression, e.g. excluded='^(Suite\.Name|Other\.Name)$'.
-excluded='^$'
+# Window tests left out under Wine, each with the reason. Under Wine in Xvfb
+# (no window manager) on our machines a JUCE modal box comes up 10 to 20
+# seconds late (measured: the port scan's "not found" box 13 and 22 s after
+# CONNECT instead of 0.5 s; the same tests pass on Linux on the same machine).
+# Tests that time real timers against it fail: the port scan's half-second
+# steps, a cancel within the search, and "nothing is sent" windows that a
+# heartbeat (every few seconds) then falls into. The cause is not found yet.
+wine_excluded=(
+    'Cases/PortScan\.TriesThePairsFromTheTopOneEveryHalfSecondThenReportsNotFound/'
+    'Search\.CancelStopsItAndLeavesThePortsOpen'
+    'TonewheelUpload\.RefusedFilesShowOneMessageAndSendNothing'
+    'TonewheelUpload\.TheQuestionNamesTheSlotAndNoLeavesEverythingAsItWas'
+    'TonewheelUpload\.AOneMebibyteFileReachesTheInstrumentWholeAndTheHandshakeFollows'
+    # Passes, but the program does not end afterwards under Wine.
+    'MessageBoxes\.ASynchronousBoxReturnsTheValueOfThePressedButton'
+)
+excluded=$(IFS='|'; echo "^(${wine_excluded[*]})")
 
-ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -LE gui -E "$excluded"
-ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L gui -E "$excluded"
+ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -LE gui
+
+# The window tests take long under Wine (a few seconds each where Linux takes
+# a tenth); KESTRA_WINDOWS_WINDOW_TESTS=0 leaves them out.
+if [ "${KESTRA_WINDOWS_WINDOW_TESTS:-1}" != 0 ]; then
+    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L gui -E "$excluded"
+else
+    echo "run-tests-windows: window tests left out (KESTRA_WINDOWS_WINDOW_TESTS=0)"
+fi
 
 scripts/windows/smoke-test.sh "$build_dir"
