@@ -90,8 +90,7 @@ ninja -C "$src/build-png" -j "$jobs" install >/dev/null
 
 # No SIMD (it needs nasm, and the editor decodes a few small pictures).
 cmake -S "$jpeg_src" -B "$src/build-jpeg" "${common[@]}" \
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF \
-    -DCMAKE_INSTALL_DOCDIR=share/doc/libjpeg-turbo -DCMAKE_INSTALL_MANDIR=share/man >/dev/null
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF >/dev/null
 ninja -C "$src/build-jpeg" -j "$jobs" install >/dev/null
 
 # JUCE defines JPEG_INTERNALS before including jpeglib.h, which then wants
