@@ -3,6 +3,7 @@
 // opening a given file, which tests and other callers use directly.
 
 #include "files/ProjectFile.h"
+#include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 
@@ -102,13 +103,20 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
         return;
     }
 
+    const auto before = link.record();
+    takeOpenedProject(contents.record);
+    editHistory->projectOpened(before, contents.record);
+}
+
+void MainContentComponent::takeOpenedProject(const ProjectRecord& opened)
+{
     // Between reading and writing the record back, the MIDI thread may only
     // store values the instrument reports; the project replaces those anyway,
     // except 85 ... 98 under model 3, which that model never reports.
     const bool connected = link.connected.load();
     auto record = link.record();
     const int modelBefore = record.modelIndex;
-    projectfile::takeProject(record, contents.record, connected);
+    projectfile::takeProject(record, opened, connected);
     link.setRecord(record);
 
     if (connected)

@@ -2,6 +2,7 @@
 // messages from the MIDI thread, the six timers, the end of the handshake,
 // the connected display, the heartbeat, and store and reset.
 
+#include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 #include "ui/Pictures.h"
@@ -97,6 +98,7 @@ void MainContentComponent::onDoneReceived()
         link.linkState = Idle;
         stopTimer(DumpTimeoutTimer);
         closeMessageBox();
+        editHistory->clear(); // the instrument's values replace everything the steps knew
         refreshControls();
         if (currentPage >= 0 && currentPage <= 5)
         {
@@ -115,6 +117,7 @@ void MainContentComponent::onDoneReceived()
     case ResetPending:
         link.linkState = Idle;
         stopTimer(ResetTimeoutTimer);
+        editHistory->clear();
         refreshControls();
         showMessageBox(texts::boxTitle, texts::resetConfirmed, texts::ok, 1, {}, 2, {}, 3, nullptr);
         releaseButton(resetButton);

@@ -10,6 +10,8 @@ namespace kestra
 void MainContentComponent::handleIncomingMidiMessage(juce::MidiInput*,
                                                      const juce::MidiMessage& message)
 {
+    messageLog.append(MessageDirection::in, message.getRawData(),
+                      static_cast<size_t>(message.getRawDataSize()));
     link.handleIncoming(message.getRawData(), static_cast<size_t>(message.getRawDataSize()));
 }
 
@@ -53,8 +55,10 @@ void MainContentComponent::sendBulkModeMessage(juce::uint8 mode)
 void MainContentComponent::sendToInstrument(const uint8_t* data, size_t size)
 {
     const std::lock_guard<std::mutex> lock(outputLock);
-    if (midiOutput != nullptr)
-        midiOutput->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
+    if (midiOutput == nullptr)
+        return;
+    messageLog.append(MessageDirection::out, data, size);
+    midiOutput->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
 }
 
 void MainContentComponent::startLinkTimer(int timerId, int milliseconds)

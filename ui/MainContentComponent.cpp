@@ -1,6 +1,8 @@
 #include "ui/MainContentComponent.h"
 
 #include "model/Conversions.h"
+#include "ui/EditHistory.h"
+#include "ui/MidiMonitorWindow.h"
 #include "ui/Pictures.h"
 
 namespace kestra
@@ -63,6 +65,7 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
     : midiServices(services != nullptr ? std::move(services) : createSystemMidiServices())
 {
     setUpSettings();
+    setUpDesktopFeatures();
     link.setRecord(ProjectRecord::initial());
     lastFileFolder =
         juce::File::getSpecialLocation(juce::File::currentApplicationFile).getParentDirectory();
@@ -149,6 +152,7 @@ MainContentComponent::~MainContentComponent()
         midiOutput.reset();
     }
     closeMessageBox();
+    tearDownDesktopFeatures();
     tonewheelMenu.setLookAndFeel(nullptr);
     for (auto& slider : sliders)
         if (slider != nullptr)
