@@ -367,7 +367,8 @@ begin "the MIDI monitor"
 xdotool key ctrl+m
 wait_for 20 has_window '^MIDI Monitor$' || fail "no window \"MIDI Monitor\" after Ctrl+M"
 sleep 0.5
-import -window root "$shots/$(printf '%02d' $((number += 1)))-midi-monitor.png"
+number=$((number + 1))
+import -window root "$shots/$(printf '%02d' "$number")-midi-monitor.png"
 # The editor keeps working beside it.
 m=$(mark)
 locate
