@@ -403,6 +403,18 @@ TEST_F(ConnectedEditor, CtrlMShowsAndHidesTheMonitorWhichListsEveryMessage)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(ConnectedEditor, TheMonitorStaysUsableWhileABoxBlocksTheEditor)
+{
+    rig.editor.toggleMidiMonitor();
+    auto& monitor = rig.probe.midiMonitor()->monitor();
+    rig.editor.openProjectFrom(
+        writeProject(folder.getChildFile("p.tkp"), rig.probe.link().record()));
+    ASSERT_NE(rig.probe.messageBox(), nullptr); // the transmitting box, modal
+    EXPECT_TRUE(rig.probe.slider(23)->isCurrentlyBlockedByAnotherModalComponent());
+    EXPECT_FALSE(monitor.pauseButton().isCurrentlyBlockedByAnotherModalComponent());
+    sentOnceQuiet();
+}
+
 TEST_F(ConnectedEditor, TheMonitorRepaintsAtMostThirtyTimesASecond)
 {
     rig.editor.toggleMidiMonitor();

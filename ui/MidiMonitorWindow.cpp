@@ -1,5 +1,7 @@
 #include "ui/MidiMonitorWindow.h"
 
+#include "ui/CustomAlertWindow.h"
+
 namespace kestra
 {
 
@@ -223,6 +225,7 @@ MidiMonitorWindow::MidiMonitorWindow(MessageLog& log,
     setResizable(true, false);
     setResizeLimits(480, 200, 4096, 4096);
     setWantsKeyboardFocus(true);
+    setComponentID(CustomAlertWindow::notBlockedId);
 }
 
 void MidiMonitorWindow::closeButtonPressed()
