@@ -1,5 +1,6 @@
 // The application object and the one main window.
 
+#include "app/RepaintFallback.h"
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MainContentComponent.h"
@@ -46,6 +47,7 @@ public:
 
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
         mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));
+        repaintFallback = RepaintFallback::whereNeeded(*mainWindow);
 
         const auto file = MainContentComponent::fileFromCommandLine(
             getCommandLineParameterArray(), juce::File::getCurrentWorkingDirectory());
@@ -62,6 +64,7 @@ public:
 
     void shutdown() override
     {
+        repaintFallback.reset();
         mainWindow.reset();
         juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
     }
@@ -98,6 +101,7 @@ public:
 private:
     EditorLookAndFeel lookAndFeel;
     std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<RepaintFallback> repaintFallback; // watches mainWindow (Windows)
 };
 
 } // namespace kestra
