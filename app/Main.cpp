@@ -23,7 +23,9 @@ public:
     const juce::String getApplicationVersion() override { return "1.00"; }
     bool moreThanOneInstanceAllowed() override { return true; }
 
-    void initialise(const juce::String&) override // the command line is ignored
+    // A project file named on the command line (a double-click in a file
+    // manager) opens once the window is on screen.
+    void initialise(const juce::String&) override
     {
         std::unique_ptr<MidiServices> services; // null: the system's MIDI ports
 
@@ -46,6 +48,18 @@ public:
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
         mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));
         repaintFallback = RepaintFallback::whereNeeded(*mainWindow);
+
+        const auto file = MainContentComponent::fileFromCommandLine(
+            getCommandLineParameterArray(), juce::File::getCurrentWorkingDirectory());
+        if (file != juce::File())
+            juce::MessageManager::callAsync(
+                [this, file]
+                {
+                    if (mainWindow != nullptr)
+                        if (auto* editor = dynamic_cast<MainContentComponent*>(
+                                mainWindow->getContentComponent()))
+                            editor->openFile(file);
+                });
     }
 
     void shutdown() override

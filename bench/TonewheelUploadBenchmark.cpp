@@ -16,6 +16,10 @@
 //   events_handled_per_s progress events the message thread got through
 // The editor runs with an instantly answering instrument (/0) and with one
 // that takes a millisecond per ACK (/1).
+// The MIDI monitor's cost (BM_LargestTonewheel_MidiMonitor, with a display):
+//   {paused,closed,open}_packets_per_s and _ack_to_packet_median_us for the
+//   message log paused, recording with the MIDI Monitor window closed, and
+//   with the window open, in turn in one editor; ratio_* compare them.
 //
 // Run: xvfb-run -a build/bench/TonewheelUploadBenchmark
 
@@ -24,6 +28,7 @@
 #include "link/DeviceLink.h"
 #include "sim/SimulatedInstrument.h"
 #include "ui/MessageTexts.h"
+#include "ui/MidiMonitorWindow.h"
 
 #include <benchmark/benchmark.h>
 
@@ -316,6 +321,122 @@ void BM_LargestTonewheel_Editor(benchmark::State& state)
             std::chrono::duration<double>(closed - headerSent).count();
     }
 }
+// ---- the MIDI monitor's cost --------------------------------------------------------------
+
+struct UploadFigures
+{
+    double packetsPerSecond = 0.0;
+    double ackToPacketMedianUs = 0.0;
+    double ackToPacketP99Us = 0.0;
+};
+
+// One upload of the largest tonewheel through the editor, to the end of its
+// handshake after it.
+UploadFigures uploadOnce(MainContentComponent& editor, EditorTestProbe& probe,
+                         SimulatedInstrument& instrument, Timings& timings, const Bytes& data,
+                         const Bytes& name)
+{
+    auto pump = [] { juce::MessageManager::getInstance()->runDispatchLoopUntil(1); };
+    auto connectedAndIdle = [&]
+    {
+        return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
+               probe.messageBox() == nullptr;
+    };
+    timings.reset();
+    const int before = instrument.uploadsCompleted();
+    probe.link().transfer.load(name.data(), data.data(), largest);
+    const auto headerSent = Clock::now();
+    editor.startTonewheelTransfer(3, largest);
+    while (instrument.uploadsCompleted() == before || !connectedAndIdle())
+        pump();
+
+    const std::lock_guard<std::mutex> guard(timings.lock);
+    UploadFigures figures;
+    figures.packetsPerSecond = static_cast<double>(timings.packetTimes.size() - 1) /
+                               std::chrono::duration<double>(timings.eofTime - headerSent).count();
+    figures.ackToPacketMedianUs = percentile(timings.ackToPacketUs, 0.5);
+    figures.ackToPacketP99Us = percentile(timings.ackToPacketUs, 0.99);
+    return figures;
+}
+
+// In one run and one editor, in turn: the message log paused (its tap then
+// only reads a flag: as good as no monitor at all), the log recording with its
+// window closed (the editor's normal state), and the MIDI Monitor window open
+// and following the log. Ratios of at least 0.9 mean the monitor costs the
+// link less than a tenth of its speed.
+void BM_LargestTonewheel_MidiMonitor(benchmark::State& state)
+{
+    Timings timings;
+    auto* midi = new TimingMidiServices(timings);
+    MainContentComponent editor{std::unique_ptr<MidiServices>(midi)};
+    SimulatedInstrument instrument(midi->virtualPorts);
+    EditorTestProbe probe(editor);
+    probe.openPorts(instrument.inputIndex(), instrument.outputIndex());
+    probe.startHandshake();
+    while (!(probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
+             probe.messageBox() == nullptr))
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(1);
+
+    const auto data = patternData(largest);
+    const auto name = tonewheelName();
+    enum Mode
+    {
+        paused,
+        closed,
+        open
+    };
+    auto uploadIn = [&](Mode mode)
+    {
+        probe.messageLog().setPaused(mode == paused);
+        if (mode == open)
+            editor.toggleMidiMonitor();
+        const auto figures = uploadOnce(editor, probe, instrument, timings, data, name);
+        if (mode == open)
+            editor.toggleMidiMonitor();
+        return figures;
+    };
+    auto median = [](std::vector<UploadFigures> runs, double UploadFigures::*field)
+    {
+        std::vector<double> values;
+        for (const auto& r : runs)
+            values.push_back(r.*field);
+        return percentile(values, 0.5);
+    };
+
+    for (auto _ : state)
+    {
+        // Three rounds, each mode in another place of the round each time, so
+        // that a machine busy with something else weighs on all three alike.
+        std::vector<UploadFigures> runs[3];
+        const Mode orders[3][3] = {
+            {paused, closed, open}, {open, paused, closed}, {closed, open, paused}};
+        for (const auto& order : orders)
+            for (Mode mode : order)
+                runs[mode].push_back(uploadIn(mode));
+        if (probe.midiMonitor() == nullptr || probe.midiMonitor()->isVisible())
+            state.SkipWithError("the monitor did not open and close");
+
+        const char* names[3] = {"paused", "closed", "open"};
+        double packets[3], ackToPacket[3];
+        for (int m = 0; m < 3; ++m)
+        {
+            packets[m] = median(runs[m], &UploadFigures::packetsPerSecond);
+            ackToPacket[m] = median(runs[m], &UploadFigures::ackToPacketMedianUs);
+            state.counters[std::string(names[m]) + "_packets_per_s"] = packets[m];
+            state.counters[std::string(names[m]) + "_ack_to_packet_median_us"] = ackToPacket[m];
+            state.counters[std::string(names[m]) + "_ack_to_packet_p99_us"] =
+                median(runs[m], &UploadFigures::ackToPacketP99Us);
+        }
+        state.SetIterationTime(1.0 / packets[open]);
+        // Speed ratios (1 is no cost): open against closed, and the recording
+        // log against none.
+        state.counters["ratio_packets_open_closed"] = packets[open] / packets[closed];
+        state.counters["ratio_ack_to_packet_closed_open"] = ackToPacket[closed] / ackToPacket[open];
+        state.counters["ratio_packets_closed_paused"] = packets[closed] / packets[paused];
+        state.counters["ratio_ack_to_packet_paused_closed"] =
+            ackToPacket[paused] / ackToPacket[closed];
+    }
+}
 } // namespace
 
 // Five runs each; the console shows the mean, median and spread of every
@@ -356,6 +477,13 @@ int main(int argc, char** argv)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(1);
+        benchmark::RegisterBenchmark("BM_LargestTonewheel_MidiMonitor",
+                                     BM_LargestTonewheel_MidiMonitor)
+            ->UseManualTime()
+            ->Unit(benchmark::kMicrosecond)
+            ->Iterations(1)
+            ->Repetitions(5)
+            ->DisplayAggregatesOnly(true);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

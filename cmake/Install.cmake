@@ -12,6 +12,10 @@ foreach(size 16 48 256)
             RENAME kestra-editor.png)
 endforeach()
 install(FILES resources/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestra-editor)
+# The project file type (*.tkp) for the desktop's file managers; the package
+# manager's trigger of shared-mime-info rebuilds the type database.
+install(FILES resources/kestra-editor-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME kestra-editor.xml)
 
 # The package's version is the program's ("1.00", the window's title and
 # getApplicationVersion); a rebuild of the same version raises the release.

@@ -183,8 +183,11 @@ bool PortConnector::hasOutput() const
 void PortConnector::send(const uint8_t* data, size_t size)
 {
     const std::lock_guard<std::mutex> lock(outputLock);
-    if (midiOutput != nullptr)
-        midiOutput->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
+    if (midiOutput == nullptr)
+        return;
+    if (sentLog != nullptr)
+        sentLog->append(MessageDirection::out, data, size);
+    midiOutput->sendMessageNow(juce::MidiMessage(data, static_cast<int>(size)));
 }
 
 } // namespace kestra

@@ -6,6 +6,7 @@
 // threads; the ports are opened and closed on the message thread only.
 
 #include "link/LinkSupervisor.h"
+#include "link/MessageLog.h"
 #include "link/MidiServices.h"
 
 #include <juce_data_structures/juce_data_structures.h>
@@ -38,8 +39,10 @@ public:
     bool openOutput();
     void savePortIndices();
 
-    // Either thread: one complete message to the open output, if any.
+    // Either thread: one complete message to the open output, if any. What is
+    // sent is appended to the log given, if any (the MIDI monitor's).
     void send(const uint8_t* data, size_t size);
+    void logSentMessagesTo(MessageLog* log) { sentLog = log; }
 
     // ---- for tests: a pair opened directly, and what is open ----------------------------
     void openPair(int input, int output);
@@ -55,6 +58,7 @@ private:
     std::unique_ptr<MidiInputPort> midiInput;
     std::unique_ptr<MidiOutputPort> midiOutput;
     mutable std::mutex outputLock; // midiOutput is replaced on the message thread, used on both
+    MessageLog* sentLog = nullptr; // set once, before any port opens
     int inputIndex = -1;
     int outputIndex = -1;
     int numInputs = 0;

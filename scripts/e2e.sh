@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: the real editor against the simulated instrument, in a virtual
 # display of its own, clicked through as a musician would with xdotool:
-# connect, a value on each page, store, reset (answered "No", then "Yes"),
+# connect, a value on each page, undo and redo of a slider drag with the keys,
+# the MIDI monitor, store, reset (answered "No", then "Yes"),
 # save a project and open it again, upload a tonewheel through the TONEWHEEL
 # menu, disconnect. After each step a screenshot goes to <build>/e2e/ and the
 # simulated instrument's log must show the expected exchange.
@@ -342,6 +343,40 @@ m=$(mark)
 drag_slider 230 500 900 # Horn Slow Speed
 expect_log "$m" "$(sent_value 42)" "Horn Slow Speed (42)"
 shot rotary
+
+begin "undo and redo the drag"
+# Before the drag, Horn Slow Speed held what the instrument reported in the
+# handshake; the drag's last message carries the dragged value.
+before_drag=$(grep ' out F0 7D 1E 01 2A 00 ' "$log" | tail -n 1 | sed 's/.* out //')
+dragged=$(since "$m" | grep ' in F0 7D 1E 01 2A 00 ' | tail -n 1 | sed 's/.* in //')
+[ -n "$before_drag" ] && [ -n "$dragged" ] && [ "$before_drag" != "$dragged" ] ||
+    fail "no value before the drag ($before_drag) or after it ($dragged)"
+locate
+xdotool mousemove --sync $((left + 600)) $((top + 640)) # the keys go to the window under the pointer
+m=$(mark)
+xdotool key ctrl+z
+expect_log "$m" " in $before_drag" "the value before the drag after Ctrl+Z"
+[ "$(since "$m" | grep -c ' in F0 7D 1E 0')" -eq 1 ] || fail "Ctrl+Z sent more than one message"
+m=$(mark)
+xdotool key ctrl+shift+z
+expect_log "$m" " in $dragged" "the dragged value again after Ctrl+Shift+Z"
+[ "$(since "$m" | grep -c ' in F0 7D 1E 0')" -eq 1 ] || fail "Ctrl+Shift+Z sent more than one message"
+shot undo-redo
+
+begin "the MIDI monitor"
+xdotool key ctrl+m
+wait_for 20 has_window '^MIDI Monitor$' || fail "no window \"MIDI Monitor\" after Ctrl+M"
+sleep 0.5
+number=$((number + 1))
+import -window root "$shots/$(printf '%02d' "$number")-midi-monitor.png"
+# The editor keeps working beside it.
+m=$(mark)
+locate
+xdotool mousemove --sync $((left + 600)) $((top + 640))
+xdotool key ctrl+z
+expect_log "$m" " in $before_drag" "Ctrl+Z with the monitor open"
+xdotool key ctrl+m
+wait_for 20 no_window '^MIDI Monitor$' || fail "the MIDI Monitor stays after Ctrl+M again"
 
 begin "a value on the Reverb page"
 click_page 4

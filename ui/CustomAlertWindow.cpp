@@ -19,6 +19,11 @@ CustomAlertWindow::~CustomAlertWindow()
     lookAndFeel.reset();
 }
 
+bool CustomAlertWindow::canModalEventBeSentToComponent(const juce::Component* target)
+{
+    return target != nullptr && target->getTopLevelComponent()->getComponentID() == notBlockedId;
+}
+
 void CustomAlertWindow::setAlertFont(const juce::Font& font)
 {
     lookAndFeel->setAlertFont(font);

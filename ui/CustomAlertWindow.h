@@ -19,6 +19,12 @@ public:
     void setAlertFont(const juce::Font& font);
     AWLookAndFeel& getAlertLookAndFeel() { return *lookAndFeel; }
 
+    // A box blocks the editor, but not a window with this component ID (the
+    // MIDI monitor: during an upload or a search the user can still scroll
+    // it, pause it or save it).
+    static constexpr const char* notBlockedId = "notBlockedByBoxes";
+    bool canModalEventBeSentToComponent(const juce::Component* target) override;
+
 private:
     std::unique_ptr<AWLookAndFeel> lookAndFeel;
 };

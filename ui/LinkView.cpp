@@ -3,6 +3,7 @@
 // connected display), and the senders and ports under the names the rest of
 // the editor knows them by. The decisions are the supervisor's.
 
+#include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 #include "ui/Pictures.h"
@@ -178,6 +179,7 @@ void MainContentComponent::dropConnection()
 void MainContentComponent::showInstrumentValues()
 {
     closeMessageBox();
+    editHistory->clear(); // the instrument's values replace everything the steps knew
     refreshControls();
     if (currentPage >= 0 && currentPage <= 5)
     {
@@ -188,6 +190,7 @@ void MainContentComponent::showInstrumentValues()
 
 void MainContentComponent::showResetValues()
 {
+    editHistory->clear();
     refreshControls();
 }
 
@@ -197,6 +200,8 @@ void MainContentComponent::handleIncomingMidiMessage(juce::MidiInput*,
                                                      const juce::MidiMessage& message)
 {
     // MIDI input thread: never touches a component.
+    messageLog.append(MessageDirection::in, message.getRawData(),
+                      static_cast<size_t>(message.getRawDataSize()));
     link.handleIncoming(message.getRawData(), static_cast<size_t>(message.getRawDataSize()));
 }
 

@@ -1,6 +1,8 @@
 #include "ui/MainContentComponent.h"
 
 #include "model/Conversions.h"
+#include "ui/EditHistory.h"
+#include "ui/MidiMonitorWindow.h"
 #include "ui/Pictures.h"
 
 namespace kestra
@@ -46,6 +48,8 @@ struct MainContentComponent::Page
 MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> services)
     : ports(services != nullptr ? std::move(services) : createSystemMidiServices(), *this)
 {
+    ports.logSentMessagesTo(&messageLog);
+    setUpDesktopFeatures();
     link.setRecord(ProjectRecord::initial());
     lastFileFolder =
         juce::File::getSpecialLocation(juce::File::currentApplicationFile).getParentDirectory();
@@ -122,6 +126,7 @@ MainContentComponent::~MainContentComponent()
     link.endTransfer();
     ports.close(); // stops the MIDI input thread's calls
     closeMessageBox();
+    tearDownDesktopFeatures();
     tonewheelMenu.setLookAndFeel(nullptr);
     for (auto& slider : sliders)
         if (slider != nullptr)

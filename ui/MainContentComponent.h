@@ -17,13 +17,16 @@
 //   ui/TonewheelFileCommands.cpp  load a tonewheel file
 //   ui/Commands.cpp               the buttons and the refresh steps they own
 //   ui/MessageBoxes.cpp           every notice, question and progress box
+//   ui/DesktopFeatures.cpp        undo and redo, the MIDI monitor, dropped files
 
 #include "files/ProjectFile.h"
 #include "link/DeviceLink.h"
 #include "link/JuceLinkTimers.h"
 #include "link/LinkSupervisor.h"
+#include "link/MessageLog.h"
 #include "link/MidiServices.h"
 #include "link/PortConnector.h"
+#include "model/Conversions.h"
 #include "ui/CustomAlertWindow.h"
 #include "ui/CustomComboBox.h"
 #include "ui/LookAndFeels.h"
@@ -40,6 +43,8 @@ namespace kestra
 {
 
 class EditorTestProbe; // tests reach the controls through it
+class EditHistory;
+class MidiMonitorWindow;
 
 // The only hand-over from the MIDI input thread to the message thread.
 class InternalMessage final : public juce::Message
@@ -56,6 +61,7 @@ class MainContentComponent final : public juce::Component,
                                    public juce::Slider::Listener,
                                    public juce::MidiInputCallback,
                                    public juce::ComboBox::Listener,
+                                   public juce::FileDragAndDropTarget,
                                    private LinkHost,
                                    private LinkSupervisor::Window
 {
@@ -130,6 +136,27 @@ public:
 
     // ---- pages -----------------------------------------------------------------------------
     void showPage(bool visible, int page);
+
+    // ---- undo and redo, MIDI monitor, files from the desktop ---------------------------------
+    bool keyPressed(const juce::KeyPress& key) override;
+    bool handleEditorKey(const juce::KeyPress& key); // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y, Ctrl+M
+    void sliderDragStarted(juce::Slider*) override;
+    void sliderDragEnded(juce::Slider*) override;
+    void parentHierarchyChanged() override;
+    bool undo();
+    bool redo();
+    void toggleMidiMonitor();
+    bool isInterestedInFileDrag(const juce::StringArray& files) override;
+    void filesDropped(const juce::StringArray& files, int x, int y) override;
+    // A file given by a drop or on the command line: a project opens as OPEN
+    // opens it; a tonewheel file goes the TONEWHEEL command's way.
+    void openFile(const juce::File& file);
+    // What opening does once the file is read and accepted: takes the record,
+    // sends it to a connected instrument with its box, shows it.
+    void takeOpenedProject(const ProjectRecord& opened);
+    // The file named by the first argument that is not an option; none when there is none.
+    static juce::File fileFromCommandLine(const juce::StringArray& arguments,
+                                          const juce::File& workingFolder);
 
     // ---- message boxes ---------------------------------------------------------------------
     using MessageBoxCallback = void (*)(int result, MainContentComponent* owner);
@@ -221,12 +248,25 @@ private:
     int overdriveView = 0;     // 0 CLASSIC, 1 ROCK
     int rotaryView = 2;        // 0 CLASSIC, 1 ROCK, 2 COMMON
 
+    // ---- every message in and out, for the MIDI monitor; appended from both threads, so
+    // declared before the ports and the link, which go first ---------------------------------
+    MessageLog messageLog;
+
     // ---- the link: in this order, so that the ports close (and the MIDI input
     // thread stops) before the device link goes, and the supervisor goes first ----------
     DeviceLink link{*this};
     PortConnector ports;
     JuceLinkTimers timers{[this](int timerId) { timerCallback(timerId); }};
     LinkSupervisor supervisor{link, timers, *this, ports};
+
+    // ---- what the MIDI monitor shows, the undo history ------------------------------------------
+    std::unique_ptr<EditHistory> editHistory;
+    std::unique_ptr<MidiMonitorWindow> midiMonitor;
+    std::unique_ptr<juce::KeyListener> windowKeys; // on the top-level window
+    juce::Component::SafePointer<juce::Component> windowWithKeys;
+    void setUpDesktopFeatures();
+    void tearDownDesktopFeatures();
+    void restoreParameters(const SendList& numbers, const ParameterValues& values);
 
     // ---- files ----------------------------------------------------------------------------------
     juce::File lastFileFolder;

@@ -1,6 +1,7 @@
 // Values between the controls, the parameter store and the instrument.
 
 #include "model/Conversions.h"
+#include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 
 #include <cmath>
@@ -73,10 +74,18 @@ void MainContentComponent::sliderValueChanged(juce::Slider* slider)
         chorusLevelSlider != nullptr ? static_cast<float>(chorusLevelSlider->getValue()) : 0.0f;
     const auto& D = defaultValues(link.hardwareRevision());
 
+    ParameterValues before{}, after{};
     const auto sends = link.updateParameterValues(
-        [&](ParameterValues& v) { return storeSliderChange(v, D, n, x, mix, level); });
+        [&](ParameterValues& v)
+        {
+            before = v;
+            const auto list = storeSliderChange(v, D, n, x, mix, level);
+            after = v;
+            return list;
+        });
     for (int m : sends)
         sendParameter(m);
+    editHistory->parameterChanged(slider, sends, before, after);
 }
 
 void MainContentComponent::comboBoxChanged(juce::ComboBox* comboBox)
@@ -87,10 +96,18 @@ void MainContentComponent::comboBoxChanged(juce::ComboBox* comboBox)
 
     // An overdrive selector is always the one of the current view: only it is on screen.
     const int index = comboBox->getSelectedItemIndex();
-    const auto sends = link.updateParameterValues([&](ParameterValues& v)
-                                                  { return storeSelectorChange(v, n, index); });
+    ParameterValues before{}, after{};
+    const auto sends = link.updateParameterValues(
+        [&](ParameterValues& v)
+        {
+            before = v;
+            const auto list = storeSelectorChange(v, n, index);
+            after = v;
+            return list;
+        });
     for (int m : sends)
         sendParameter(m);
+    editHistory->parameterChanged(comboBox, sends, before, after);
 
     if (n == 97)
         updateLoadTonewheelButton();

@@ -3,6 +3,7 @@
 // opening a given file, which tests and other callers use directly.
 
 #include "files/ProjectFile.h"
+#include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 
@@ -107,6 +108,13 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
         return;
     }
 
+    const auto before = link.record();
+    takeOpenedProject(contents.record);
+    editHistory->projectOpened(before, contents.record);
+}
+
+void MainContentComponent::takeOpenedProject(const ProjectRecord& opened)
+{
     // The project goes into the record under the record's lock, so that a
     // value the instrument reports meanwhile (85 ... 98 under model 3, which
     // the project leaves alone) is never put back to what it was.
@@ -116,7 +124,7 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
         [&](ProjectRecord& r)
         {
             modelBefore = r.modelIndex;
-            projectfile::takeProject(r, contents.record, connected);
+            projectfile::takeProject(r, opened, connected);
             return r;
         });
 

@@ -47,6 +47,9 @@ public:
     juce::ImageComponent& connectionIndicator() const { return editor.connectionIndicator; }
     juce::PopupMenu& tonewheelMenu() const { return editor.tonewheelMenu; }
 
+    MessageLog& messageLog() const { return editor.messageLog; }
+    MidiMonitorWindow* midiMonitor() const { return editor.midiMonitor.get(); }
+
     int currentPage() const { return editor.currentPage; }
     int toneGeneratorView() const { return editor.toneGeneratorView; }
     int overdriveView() const { return editor.overdriveView; }

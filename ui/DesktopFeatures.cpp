@@ -1,0 +1,238 @@
+// What a desktop editor is expected to do beyond its own commands: undo and
+// redo of the user's edits (ui/EditHistory.h), the MIDI monitor window
+// (ui/MidiMonitorWindow.h), and files dropped on the window or given on the
+// command line.
+
+#include "files/ProjectFile.h"
+#include "files/TonewheelFile.h"
+#include "ui/EditHistory.h"
+#include "ui/MainContentComponent.h"
+#include "ui/MidiMonitorWindow.h"
+
+namespace kestra
+{
+
+namespace
+{
+// The editor's keys, whichever control has the focus, and also when none has:
+// the top-level window hears a key then.
+class WindowKeys final : public juce::KeyListener
+{
+public:
+    explicit WindowKeys(MainContentComponent& editorToTell) : editor(editorToTell) {}
+    bool keyPressed(const juce::KeyPress& key, juce::Component*) override
+    {
+        return editor.handleEditorKey(key);
+    }
+
+private:
+    MainContentComponent& editor;
+};
+
+enum class EditorKey
+{
+    none,
+    undo,
+    redo,
+    monitor,
+};
+
+// Ctrl on Linux and Windows, Cmd on macOS (the command modifier).
+EditorKey editorKeyFor(const juce::KeyPress& key)
+{
+    const auto modifiers = key.getModifiers();
+    if (!modifiers.isCommandDown() || modifiers.isAltDown())
+        return EditorKey::none;
+    const auto c =
+        juce::CharacterFunctions::toLowerCase(static_cast<juce::juce_wchar>(key.getKeyCode()));
+    const bool shift = modifiers.isShiftDown();
+    if (c == 'z')
+        return shift ? EditorKey::redo : EditorKey::undo;
+    if (c == 'y' && !shift)
+        return EditorKey::redo;
+    if (c == 'm' && !shift)
+        return EditorKey::monitor;
+    return EditorKey::none;
+}
+
+bool isProjectFile(const juce::File& file)
+{
+    return projectfile::hasProjectExtension(file.getFileExtension().toStdString());
+}
+
+bool isTonewheelFile(const juce::File& file)
+{
+    return tonewheelfile::checkExtension(file.getFileExtension().toStdString()) ==
+           tonewheelfile::Verdict::accepted;
+}
+} // namespace
+
+void MainContentComponent::setUpDesktopFeatures()
+{
+    EditHistory::Editor editor;
+    editor.restoreParameters = [this](const SendList& numbers, const ParameterValues& values)
+    { restoreParameters(numbers, values); };
+    editor.restoreProject = [this](const ProjectRecord& record) { takeOpenedProject(record); };
+    editHistory = std::make_unique<EditHistory>(std::move(editor));
+    windowKeys = std::make_unique<WindowKeys>(*this);
+}
+
+void MainContentComponent::tearDownDesktopFeatures()
+{
+    if (windowWithKeys != nullptr)
+        windowWithKeys->removeKeyListener(windowKeys.get());
+    midiMonitor.reset();
+}
+
+void MainContentComponent::parentHierarchyChanged()
+{
+    auto* top = getTopLevelComponent();
+    if (top == this)
+        top = nullptr; // on the desktop itself: keyPressed hears the keys
+    if (top == windowWithKeys.getComponent())
+        return;
+    if (windowWithKeys != nullptr)
+        windowWithKeys->removeKeyListener(windowKeys.get());
+    windowWithKeys = top;
+    if (top != nullptr)
+        top->addKeyListener(windowKeys.get());
+}
+
+bool MainContentComponent::keyPressed(const juce::KeyPress& key)
+{
+    return handleEditorKey(key);
+}
+
+bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
+{
+    switch (editorKeyFor(key))
+    {
+    case EditorKey::undo:
+        undo();
+        return true;
+    case EditorKey::redo:
+        redo();
+        return true;
+    case EditorKey::monitor:
+        toggleMidiMonitor();
+        return true;
+    case EditorKey::none:
+        break;
+    }
+    return false;
+}
+
+// ---- undo and redo -----------------------------------------------------------------------
+
+void MainContentComponent::sliderDragStarted(juce::Slider*)
+{
+    editHistory->gestureStarted();
+}
+
+void MainContentComponent::sliderDragEnded(juce::Slider*)
+{
+    editHistory->gestureEnded();
+}
+
+// Not while a box is open: a send, a search or an upload is running, or the
+// user has a question to answer first.
+bool MainContentComponent::undo()
+{
+    return currentMessageBox == nullptr && editHistory->undo();
+}
+
+bool MainContentComponent::redo()
+{
+    return currentMessageBox == nullptr && editHistory->redo();
+}
+
+// A step undone or redone: its values are stored and shown again, and go to a
+// connected instrument in the order the user's change sent them.
+void MainContentComponent::restoreParameters(const SendList& numbers, const ParameterValues& values)
+{
+    link.updateParameterValues(
+        [&](ParameterValues& v)
+        {
+            for (int n : numbers)
+                v[static_cast<size_t>(n)] = values[static_cast<size_t>(n)];
+            return 0;
+        });
+    refreshControls();
+    if (supervisor.isConnected())
+        for (int n : numbers)
+            sendParameter(n);
+}
+
+// ---- the MIDI monitor ----------------------------------------------------------------------
+
+void MainContentComponent::toggleMidiMonitor()
+{
+    if (midiMonitor == nullptr)
+    {
+        midiMonitor = std::make_unique<MidiMonitorWindow>(
+            messageLog, [this](const juce::KeyPress& key) { return handleEditorKey(key); });
+        midiMonitor->centreWithSize(midiMonitor->getWidth(), midiMonitor->getHeight());
+    }
+    if (midiMonitor->isVisible())
+    {
+        midiMonitor->setVisible(false);
+        return;
+    }
+    midiMonitor->setVisible(true);
+    midiMonitor->toFront(false); // the editor keeps the keyboard
+}
+
+// ---- files from the desktop ------------------------------------------------------------------
+
+// One project or tonewheel file, and only while no box is open (the toolbar
+// cannot be reached then either). Anything else is refused at once, so the
+// desktop shows the drop as refused.
+bool MainContentComponent::isInterestedInFileDrag(const juce::StringArray& files)
+{
+    if (files.size() != 1 || currentMessageBox != nullptr)
+        return false;
+    const juce::File file(files[0]);
+    return isProjectFile(file) || isTonewheelFile(file);
+}
+
+void MainContentComponent::filesDropped(const juce::StringArray& files, int, int)
+{
+    if (!isInterestedInFileDrag(files))
+        return;
+    // Boxes and menus run after the desktop has finished the drop.
+    const juce::File file(files[0]);
+    juce::MessageManager::callAsync(
+        [safe = juce::Component::SafePointer<MainContentComponent>(this), file]
+        {
+            if (safe != nullptr)
+                safe->openFile(file);
+        });
+}
+
+void MainContentComponent::openFile(const juce::File& file)
+{
+    if (!isTonewheelFile(file))
+    {
+        openProjectFrom(file); // its checks refuse anything but a project file
+        return;
+    }
+    // TONEWHEEL's way: nothing while not connected; else the slot menu, then
+    // the file's checks and the confirmation.
+    if (!supervisor.isConnected())
+        return;
+    const int slot = tonewheelMenuAnswer ? tonewheelMenuAnswer(tonewheelMenu)
+                                         : tonewheelMenu.showAt(&tonewheelButton);
+    if (slot != 0)
+        loadTonewheelFrom(file, static_cast<juce::uint8>(slot));
+}
+
+juce::File MainContentComponent::fileFromCommandLine(const juce::StringArray& arguments,
+                                                     const juce::File& workingFolder)
+{
+    for (const auto& argument : arguments)
+        if (argument.isNotEmpty() && !argument.startsWith("-"))
+            return workingFolder.getChildFile(argument.unquoted());
+    return {};
+}
+
+} // namespace kestra
