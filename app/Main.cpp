@@ -9,6 +9,11 @@
 #include <cstdlib>
 #include <iostream>
 
+// "1.00": the project's version (CMakeLists.txt), handed in by the build.
+#ifndef KESTRA_VERSION_STRING
+#error "KESTRA_VERSION_STRING is not defined: build with CMake"
+#endif
+
 namespace kestra
 {
 
@@ -19,7 +24,7 @@ public:
     ~KestraEditorApplication() override = default;
 
     const juce::String getApplicationName() override { return "Kestra Editor"; }
-    const juce::String getApplicationVersion() override { return "1.00"; }
+    const juce::String getApplicationVersion() override { return KESTRA_VERSION_STRING; }
     bool moreThanOneInstanceAllowed() override { return true; }
 
     void initialise(const juce::String&) override // the command line is ignored
@@ -68,7 +73,7 @@ public:
             setContentOwned(new MainContentComponent(std::move(services)), true);
             setResizable(false, false);
             centreWithSize(getWidth(), getHeight());
-            setName(juce::String("Kestra Editor") + " v" + "1.00");
+            setName(juce::String("Kestra Editor") + " v" + KESTRA_VERSION_STRING);
             setVisible(true);
         }
 
