@@ -51,6 +51,17 @@ add_custom_target(kestra_install_files ALL
 # ---------------------------------------------------------------------------
 set(kestra_doc ${CMAKE_INSTALL_DATADIR}/doc/kestra-editor)
 install(TARGETS KestraEditor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (the package) also drops the .comment and .note sections,
+# as Debian's dh_strip does.
+set(kestra_strip_sections [[
+    if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND "@CMAKE_STRIP@" --remove-section=.comment --remove-section=.note
+                                "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/KestraEditor"
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+]])
+string(CONFIGURE "${kestra_strip_sections}" kestra_strip_sections @ONLY)
+install(CODE "${kestra_strip_sections}")
 install(FILES resources/kestra-editor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${kestra_generated}/${KESTRA_APPSTREAM_ID}.metainfo.xml
