@@ -11,7 +11,8 @@
 # tests run inside a virtual X display (xvfb-run).
 #
 # KESTRA_SANITIZE_PROGRAMS="SimulatorTests StressTests" builds only those test
-# programs (and what they link) and runs only their tests: CI runs
+# programs (and what they link) and runs them, each whole; further arguments
+# then go to each program (for example --gtest_filter=...). CI runs
 # ThreadSanitizer so on the programs that exercise the threads (.ci/run). Reports that come from
 # libraries outside this project are suppressed in scripts/sanitizers/*.supp,
 # each entry with its reason; our own code gets no suppression.
@@ -57,28 +58,25 @@ run() {
     cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DKESTRA_SANITIZE="$sanitizers" -DKESTRA_BUILD_BENCHMARKS=OFF -DKESTRA_WERROR=ON \
         -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$x_libraries" >/dev/null
-    local targets=() only=()
+    local targets=()
     for program in ${KESTRA_SANITIZE_PROGRAMS:-}; do
         targets+=(--target "$program")
-        only+=("program=$program")
     done
     cmake --build "$build_dir" -j "$jobs" "${targets[@]}"
-    if [ ${#only[@]} -eq 0 ]; then
+    if [ ${#targets[@]} -eq 0 ]; then
         echo "== ${sanitizers}: headless tests"
         ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -LE gui "$@"
         echo "== ${sanitizers}: window tests (xvfb-run)"
         xvfb-run -a -s "-screen 0 1280x800x24" \
             ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L gui "$@"
     else
-        # The tests of the programs built, by their labels (^program=A$|^program=B$);
-        # a name without tests is a mistake, not an empty run.
-        local labels
-        labels=$(printf '^%s$|' "${only[@]}")
-        labels=${labels%|}
-        echo "== ${sanitizers}: tests of ${KESTRA_SANITIZE_PROGRAMS} (window tests under xvfb-run)"
-        xvfb-run -a -s "-screen 0 1280x800x24" \
-            ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L "$labels" \
-            --no-tests=error "$@"
+        # Each program built runs whole, each in a virtual display of its own
+        # (the window tests need one); the first report or failure ends the run.
+        echo "== ${sanitizers}: ${KESTRA_SANITIZE_PROGRAMS} (xvfb-run)"
+        for program in ${KESTRA_SANITIZE_PROGRAMS}; do
+            echo "== ${sanitizers}: ${program}"
+            xvfb-run -a -s "-screen 0 1280x800x24" "$build_dir/tests/$program" --gtest_brief=1 "$@"
+        done
     fi
 }
 
