@@ -1,5 +1,6 @@
 // The application object and the one main window.
 
+#include "app/RepaintFallback.h"
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MainContentComponent.h"
@@ -49,10 +50,12 @@ public:
 
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
         mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));
+        repaintFallback = RepaintFallback::whereNeeded(*mainWindow);
     }
 
     void shutdown() override
     {
+        repaintFallback.reset();
         mainWindow.reset();
         juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
     }
@@ -89,6 +92,7 @@ public:
 private:
     EditorLookAndFeel lookAndFeel;
     std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<RepaintFallback> repaintFallback; // watches mainWindow (Windows)
 };
 
 } // namespace kestra
