@@ -10,6 +10,11 @@
 #include <cstdlib>
 #include <iostream>
 
+// "1.00": the project's version (CMakeLists.txt), handed in by the build.
+#ifndef KESTRA_VERSION_STRING
+#error "KESTRA_VERSION_STRING is not defined: build with CMake"
+#endif
+
 namespace kestra
 {
 
@@ -20,7 +25,7 @@ public:
     ~KestraEditorApplication() override = default;
 
     const juce::String getApplicationName() override { return "Kestra Editor"; }
-    const juce::String getApplicationVersion() override { return "1.00"; }
+    const juce::String getApplicationVersion() override { return KESTRA_VERSION_STRING; }
     bool moreThanOneInstanceAllowed() override { return true; }
 
     // A project file named on the command line (a double-click in a file
@@ -85,7 +90,7 @@ public:
             setContentOwned(new MainContentComponent(std::move(services)), true);
             setResizable(false, false);
             centreWithSize(getWidth(), getHeight());
-            setName(juce::String("Kestra Editor") + " v" + "1.00");
+            setName(juce::String("Kestra Editor") + " v" + KESTRA_VERSION_STRING);
             setVisible(true);
         }
 

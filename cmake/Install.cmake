@@ -1,27 +1,86 @@
-# `cmake --install` puts the program, its desktop entry, its three icons and
-# its copyright notes in the usual places; `cpack -G DEB` (scripts/package.sh)
-# builds a Debian package of the same.
+# `cmake --install` puts the program, its desktop entry, its AppStream
+# metainfo, its three icons, its manual page and its documentation in the
+# usual places; `cpack -G DEB` (scripts/package.sh) builds a Debian package of
+# the same.
 include(GNUInstallDirs)
 
+# The project's web address: the AppStream homepage and the base of its
+# screenshots' addresses (docs/screenshots/*.png are published under
+# <address>/screenshots/). The project has no public address yet: .invalid,
+# as in the maintainer's address below, is never a real one.
+set(KESTRA_HOMEPAGE "https://kestra-editor.invalid" CACHE STRING
+    "Web address of the project: AppStream homepage and screenshots")
+# The AppStream component id: the reverse of that address, then the program.
+set(KESTRA_APPSTREAM_ID "invalid.kestra_editor.KestraEditor")
+set(KESTRA_MAINTAINER "Kestra Editor developers <maintainers@kestra-editor.invalid>")
+
+# The package's version is the program's (PROJECT_VERSION, "1.00"); a rebuild
+# of the same version raises the Debian revision.
+set(KESTRA_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(KESTRA_PACKAGE_RELEASE "1" CACHE STRING "Debian revision of the package")
+
+# ---------------------------------------------------------------------------
+# Files made from templates: the metainfo, the manual page (gzipped, as Debian
+# wants it) and the Debian changelog, whose date is the release date.
+set(kestra_generated ${CMAKE_CURRENT_BINARY_DIR}/install)
+configure_file(resources/kestra-editor.metainfo.xml.in
+               ${kestra_generated}/${KESTRA_APPSTREAM_ID}.metainfo.xml @ONLY)
+configure_file(resources/KestraEditor.1.in ${kestra_generated}/KestraEditor.1 @ONLY)
+execute_process(COMMAND date -u -R -d "${KESTRA_RELEASE_DATE} 12:00"
+                OUTPUT_VARIABLE KESTRA_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
+                RESULT_VARIABLE date_result)
+if(NOT date_result EQUAL 0)
+    message(FATAL_ERROR "KESTRA_RELEASE_DATE \"${KESTRA_RELEASE_DATE}\" is not a date (YYYY-MM-DD)")
+endif()
+configure_file(resources/changelog.Debian.in ${kestra_generated}/changelog.Debian @ONLY)
+
+# gzip -9n: the best compression and no name or time stamp in the header, so
+# that the same sources give the same package.
+find_program(KESTRA_GZIP gzip REQUIRED)
+foreach(name KestraEditor.1 changelog.Debian)
+    add_custom_command(OUTPUT ${kestra_generated}/${name}.gz
+        COMMAND ${KESTRA_GZIP} -9n -c ${name} > ${name}.gz
+        DEPENDS ${kestra_generated}/${name}
+        WORKING_DIRECTORY ${kestra_generated}
+        COMMENT "Compressing ${name}"
+        VERBATIM)
+endforeach()
+add_custom_target(kestra_install_files ALL
+    DEPENDS ${kestra_generated}/KestraEditor.1.gz ${kestra_generated}/changelog.Debian.gz)
+
+# ---------------------------------------------------------------------------
+set(kestra_doc ${CMAKE_INSTALL_DATADIR}/doc/kestra-editor)
 install(TARGETS KestraEditor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (the package) also drops the .comment and .note sections,
+# as Debian's dh_strip does.
+set(kestra_strip_sections [[
+    if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND "@CMAKE_STRIP@" --remove-section=.comment --remove-section=.note
+                                "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/KestraEditor"
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+]])
+string(CONFIGURE "${kestra_strip_sections}" kestra_strip_sections @ONLY)
+install(CODE "${kestra_strip_sections}")
 install(FILES resources/kestra-editor.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${kestra_generated}/${KESTRA_APPSTREAM_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 48 256)
     install(FILES resources/images/icon_${size}x${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME kestra-editor.png)
 endforeach()
-install(FILES resources/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestra-editor)
+install(FILES ${kestra_generated}/KestraEditor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES resources/copyright ${kestra_generated}/changelog.Debian.gz DESTINATION ${kestra_doc})
+# Every option of KESTRA_EDITOR_SIMULATOR, as the manual page says.
+install(FILES sim/README.md DESTINATION ${kestra_doc} RENAME simulator.md)
 # The project file type (*.tkp) for the desktop's file managers; the package
 # manager's trigger of shared-mime-info rebuilds the type database.
 install(FILES resources/kestra-editor-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME kestra-editor.xml)
 
-# The package's version is the program's ("1.00", the window's title and
-# getApplicationVersion); a rebuild of the same version raises the release.
-set(KESTRA_PACKAGE_VERSION "1.00")
-set(KESTRA_PACKAGE_RELEASE "1" CACHE STRING "Debian revision of the package")
-
+# ---------------------------------------------------------------------------
 set(CPACK_PACKAGE_NAME "kestra-editor")
 set(CPACK_PACKAGE_VENDOR "Kestra Editor developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Editor for Kestra tonewheel organs over MIDI")
@@ -32,12 +91,13 @@ System Exclusive, stores and resets the instrument, saves and opens project\n\
 files (*.tkp) and uploads tonewheel files (*.ktw) into the instrument's\n\
 alternative tonewheel slots.")
 set(CPACK_PACKAGE_VERSION "${KESTRA_PACKAGE_VERSION}")
-set(CPACK_PACKAGE_CONTACT "Kestra Editor developers <maintainers@kestra-editor.invalid>")
+set(CPACK_PACKAGE_CONTACT "${KESTRA_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_RELEASE "${KESTRA_PACKAGE_RELEASE}")
 set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KESTRA_HOMEPAGE}/")
 # The libraries the program links (ALSA, freetype, libpng, libjpeg, zlib, the
 # C++ runtime) are found by dpkg-shlibdeps (from dpkg-dev). JUCE opens the X11
 # libraries itself at run time, so they are named here: without libX11 and

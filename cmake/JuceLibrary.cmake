@@ -32,7 +32,7 @@ target_compile_definitions(kestra_juce
         JUCE_USE_XRANDR=1
         JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
         JUCE_APPLICATION_NAME_STRING="Kestra Editor"
-        JUCE_APPLICATION_VERSION_STRING="1.00")
+        JUCE_APPLICATION_VERSION_STRING="${PROJECT_VERSION}")
 
 # Hand the modules' own definitions and include paths on. Their system
 # libraries (X11, ALSA, freetype ...) reach the link line as private

@@ -49,6 +49,11 @@ add_custom_command(
 # window) with the icon and version information of resources/windows, and
 # stripped.
 function(kestra_windows_program target)
+    # The version resource wants four numbers; the project's version, 1.00,
+    # has no patch number: 1,00,0,0.
+    if(NOT PROJECT_VERSION_PATCH)
+        set(PROJECT_VERSION_PATCH 0)
+    endif()
     configure_file(${CMAKE_SOURCE_DIR}/resources/windows/KestraEditor.rc.in
                    ${CMAKE_BINARY_DIR}/KestraEditor.rc @ONLY)
     set_source_files_properties(${CMAKE_BINARY_DIR}/KestraEditor.rc PROPERTIES

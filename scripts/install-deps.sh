@@ -18,9 +18,15 @@ packages=(
 if [ "${KESTRA_WITH_FUZZERS:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
-# building the Debian package (dpkg-shlibdeps)
+# building the Debian package (dpkg-shlibdeps) and checking it: lintian, the
+# AppStream metainfo (appstreamcli), the desktop entry (desktop-file-validate)
+# and the manual page (man, from man-db)
 if [ "${KESTRA_WITH_PACKAGING:-0}" = 1 ]; then
-    packages+=(dpkg-dev)
+    packages+=(dpkg-dev lintian appstream desktop-file-utils man-db)
+fi
+# the format check (scripts/check-format.sh)
+if [ "${KESTRA_WITH_FORMAT:-0}" = 1 ]; then
+    packages+=(clang-format git)
 fi
 
 missing=()

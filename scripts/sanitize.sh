@@ -8,7 +8,12 @@
 #   scripts/sanitize.sh all       both, one after the other (the default)
 #
 # Extra arguments go to both ctest runs (for example -R Simulator). The GUI
-# tests run inside a virtual X display (xvfb-run). Reports that come from
+# tests run inside a virtual X display (xvfb-run).
+#
+# KESTRA_SANITIZE_PROGRAMS="SimulatorTests StressTests" builds only those test
+# programs (and what they link) and runs them, each whole; further arguments
+# then go to each program (for example --gtest_filter=...). CI runs
+# ThreadSanitizer so on the programs that exercise the threads (.ci/run). Reports that come from
 # libraries outside this project are suppressed in scripts/sanitizers/*.supp,
 # each entry with its reason; our own code gets no suppression.
 set -euo pipefail
@@ -51,14 +56,28 @@ run() {
     local x_libraries="-Wl,--no-as-needed -l:libX11.so.6 -l:libXext.so.6 -l:libXcursor.so.1"
     x_libraries="$x_libraries -l:libXinerama.so.1 -l:libXrender.so.1 -l:libXrandr.so.2 -Wl,--as-needed"
     cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DKESTRA_SANITIZE="$sanitizers" -DKESTRA_BUILD_BENCHMARKS=OFF \
+        -DKESTRA_SANITIZE="$sanitizers" -DKESTRA_BUILD_BENCHMARKS=OFF -DKESTRA_WERROR=ON \
         -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$x_libraries" >/dev/null
-    cmake --build "$build_dir" -j "$jobs"
-    echo "== ${sanitizers}: headless tests"
-    ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -LE gui "$@"
-    echo "== ${sanitizers}: window tests (xvfb-run)"
-    xvfb-run -a -s "-screen 0 1280x800x24" \
-        ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L gui "$@"
+    local targets=()
+    for program in ${KESTRA_SANITIZE_PROGRAMS:-}; do
+        targets+=(--target "$program")
+    done
+    cmake --build "$build_dir" -j "$jobs" "${targets[@]}"
+    if [ ${#targets[@]} -eq 0 ]; then
+        echo "== ${sanitizers}: headless tests"
+        ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -LE gui "$@"
+        echo "== ${sanitizers}: window tests (xvfb-run)"
+        xvfb-run -a -s "-screen 0 1280x800x24" \
+            ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L gui "$@"
+    else
+        # Each program built runs whole, each in a virtual display of its own
+        # (the window tests need one); the first report or failure ends the run.
+        echo "== ${sanitizers}: ${KESTRA_SANITIZE_PROGRAMS} (xvfb-run)"
+        for program in ${KESTRA_SANITIZE_PROGRAMS}; do
+            echo "== ${sanitizers}: ${program}"
+            xvfb-run -a -s "-screen 0 1280x800x24" "$build_dir/tests/$program" --gtest_brief=1 "$@"
+        done
+    fi
 }
 
 if [ "$mode" = address ] || [ "$mode" = all ]; then

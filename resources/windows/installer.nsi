@@ -1,7 +1,7 @@
 ; The Windows installer of Kestra Editor, built on Linux with NSIS
 ; (scripts/package-windows.sh):
 ;
-;   makensis -DVERSION=1.0.0 -DEXE=path\KestraEditor.exe -DICON=path\kestra-editor.ico
+;   makensis -DVERSION=1.00 -DEXE=path\KestraEditor.exe -DICON=path\kestra-editor.ico
 ;            -DCOPYRIGHT=path\copyright -DOUTFILE=path\setup.exe installer.nsi
 ;
 ; It installs the program for all users under Program Files, a Start-menu
