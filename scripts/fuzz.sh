@@ -3,6 +3,7 @@
 # and runs each for a while on its corpus in fuzz/corpus/<name>/.
 #
 #   scripts/fuzz.sh [seconds per target, default 60] [target ...]
+#   scripts/fuzz.sh --runs N [target ...]      (N executions per target instead)
 #
 # Targets: receive (ReceivePathFuzzer), projectfile (ProjectFileFuzzer),
 # tonewheelfile (TonewheelFileFuzzer); all three when none is named.
@@ -13,8 +14,13 @@
 # build-fuzz/artifacts/<name>/crash-*, and the script ends with a failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-60}"
-[ $# -gt 0 ] && shift
+if [ "${1:-}" = --runs ]; then
+    limit=(-runs="${2:?--runs needs a count}")
+    shift 2
+else
+    limit=(-max_total_time="${1:-60}")
+    [ $# -gt 0 ] && shift
+fi
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(receive projectfile tonewheelfile)
 
@@ -46,12 +52,13 @@ for target in "${targets[@]}"; do
     rm -rf "$work"
     mkdir -p "$corpus" "$work" "$artifacts" "$(dirname "$log")"
 
-    echo "== $fuzzer: ${seconds}s on $corpus"
+    echo "== $fuzzer: ${limit[*]} on $corpus"
     status=0
-    "$binary" -max_total_time="$seconds" -max_len="$max_len" -timeout=5 -rss_limit_mb=2048 \
+    "$binary" "${limit[@]}" -max_len="$max_len" -timeout=5 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$artifacts" "$work" "$corpus" >"$log" 2>&1 ||
         status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
     grep -E "^#[0-9]+ +DONE" "$log" | tail -1 || true
     if [ "$status" -ne 0 ]; then
         failed=1
@@ -78,6 +85,6 @@ for target in "${targets[@]}"; do
         grep -qx "$name" <<<"$seeds" || cp -n "$kept" "$corpus/"
     done
     after=$(find "$corpus" -type f | wc -l)
-    echo "   ${runs:-?} executions, no finding; corpus $before -> $after inputs (minimised)"
+    echo "   ${runs:-?} executions (${rate:-?} per second), no finding; corpus $before -> $after inputs (minimised)"
 done
 exit "$failed"
