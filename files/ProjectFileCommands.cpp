@@ -6,6 +6,8 @@
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 
+#include <utility>
+
 namespace kestra
 {
 
@@ -117,8 +119,7 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
         showMessageBox(texts::boxTitle, texts::transmittingParameters, {}, 3, {}, 0, {}, 0,
                        messageBoxCallback);
         projectTransmissionBox = currentMessageBox.get();
-        projectTransmission.start(juce::Time::getMillisecondCounterHiRes(),
-                                  lastParameterForModel(record.modelIndex));
+        projectSendLastParameter = lastParameterForModel(record.modelIndex);
         startTimer(BulkSendTimer, projectfile::transmissionDelayMs);
     }
 
@@ -132,40 +133,36 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
     }
 }
 
-// One step of the send per expiry of BulkSendTimer: BulkModeMessage 1 with
-// parameter 0, the next parameter 20 ms after each, BulkModeMessage 0 20 ms
-// after the last, then the box closes. Between the steps the message thread
-// is free, so the window keeps painting. A JUCE timer may fire a little
-// early; the pacing then only reschedules, so no gap is ever below 20 ms.
+// BulkSendTimer, 200 ms after the opening: the send itself, BulkModeMessage 1
+// with parameter 0, each further parameter 20 ms after the one before and
+// BulkModeMessage 0 20 ms after the last, paced by projectSender on its own
+// thread, so that the message thread stays free and the window keeps painting.
+// Its end comes back as ProjectSendEnded.
 void MainContentComponent::runProjectTransmission()
 {
-    if (!projectTransmission.isRunning())
+    const int last = std::exchange(projectSendLastParameter, -1);
+    if (last < 0)
         return;
 
-    // A link that went away takes the rest of the send with it.
+    // A link that went away takes the send with it.
     if (!link.connected.load())
     {
         endProjectTransmission();
         return;
     }
 
-    const auto step = projectTransmission.next(juce::Time::getMillisecondCounterHiRes());
-    if (step.bulkModeOn)
-    {
-        // Nothing else goes to the instrument between the two bulk mode
-        // messages: the heartbeat waits until the send is over.
-        heartbeatSuspended = isTimerRunning(HeartbeatTimer);
-        stopTimer(HeartbeatTimer);
-        sendBulkModeMessage(1);
-    }
-    if (step.parameter >= 0)
-        sendParameter(step.parameter);
-    if (step.bulkModeOff)
-        sendBulkModeMessage(0);
+    // Nothing else goes to the instrument between the two bulk mode
+    // messages: the heartbeat waits until the send is over.
+    heartbeatSuspended = isTimerRunning(HeartbeatTimer);
+    stopTimer(HeartbeatTimer);
+    projectSender.start(last);
+}
 
-    if (step.waitMs >= 0)
-        startTimer(BulkSendTimer, juce::jmax(1, step.waitMs));
-    else
+// The pacer's word that its send is over (complete, or the link went down);
+// a late word of a send already ended or replaced is ignored.
+void MainContentComponent::onProjectSendEnded(int send)
+{
+    if (projectSender.isRunning() && send == projectSender.currentSend())
         endProjectTransmission();
 }
 
@@ -176,7 +173,8 @@ void MainContentComponent::runProjectTransmission()
 void MainContentComponent::endProjectTransmission()
 {
     stopTimer(BulkSendTimer);
-    if (projectTransmission.stop())
+    projectSendLastParameter = -1;
+    if (projectSender.stop())
         sendBulkModeMessage(0);
 
     if (heartbeatSuspended && link.connected.load())

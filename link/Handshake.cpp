@@ -32,6 +32,9 @@ void MainContentComponent::handleMessage(const juce::Message& message)
     case TransferEvent:
         handleTransferEvent(internal->value);
         break;
+    case ProjectSendEnded:
+        onProjectSendEnded(internal->value);
+        break;
     default:
         break;
     }

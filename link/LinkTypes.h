@@ -7,8 +7,8 @@
 namespace kestra
 {
 
-// Types of InternalMessage, the only hand-over from the MIDI input thread to
-// the message thread.
+// Types of InternalMessage, the only hand-over from the MIDI input thread (and
+// the thread that paces the send of an opened project) to the message thread.
 enum InternalMessageType : int
 {
     DoneReceived = 0,         // every DoneMessage
@@ -16,6 +16,7 @@ enum InternalMessageType : int
     TonewheelNameChanged = 2, // value: slot 0 ... 5, stored while Idle
     IdentityRejected = 3,     // value: reason 1 ... 3
     TransferEvent = 4,        // value: 0 progress, 1 finished, 2 failed
+    ProjectSendEnded = 5,     // value: the number of the send (ProjectSendPacer)
 };
 
 // The content component's one-shot timers (a juce::MultiTimer).

@@ -139,7 +139,7 @@ MainContentComponent::~MainContentComponent()
     stopTimer(BulkSendTimer);
     // Closed in the middle of a project send or a tonewheel upload: the
     // instrument must not be left in bulk mode, nor waiting for the rest.
-    if (projectTransmission.stop())
+    if (projectSender.stop())
         sendBulkModeMessage(0);
     ClosingTransferIo transferIo(*this);
     link.transfer.cancel(transferIo);

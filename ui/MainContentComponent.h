@@ -17,6 +17,7 @@
 //   ui/MessageBoxes.cpp           every notice, question and progress box
 
 #include "files/ProjectFile.h"
+#include "files/ProjectSendPacer.h"
 #include "link/DeviceLink.h"
 #include "link/MidiServices.h"
 #include "ui/CustomAlertWindow.h"
@@ -178,6 +179,7 @@ private:
     void heartbeat();
     void runProjectTransmission();
     void endProjectTransmission();
+    void onProjectSendEnded(int send);
     juce::Slider* sliderFor(int number) const;
     CustomComboBox* selectorFor(int number) const;
     CustomComboBox& tonewheelModelBox() const;
@@ -227,9 +229,26 @@ private:
 
     // ---- files ----------------------------------------------------------------------------------
     juce::File lastFileFolder;
-    // The send of an opened project, paced by BulkSendTimer; the heartbeat
-    // waits while it runs, and its box is closed at its end.
-    projectfile::Transmission projectTransmission;
+    // The send of an opened project: BulkSendTimer waits the 200 ms before
+    // it, then projectSender paces it on a thread of its own and posts
+    // ProjectSendEnded at its end. The heartbeat waits while it runs, and its
+    // box is closed at its end.
+    class ProjectSendOutlet final : public projectfile::ProjectSendPacer::Outlet
+    {
+    public:
+        explicit ProjectSendOutlet(MainContentComponent& c) : owner(c) {}
+        bool linkUp() override { return owner.link.connected.load(); }
+        void sendBulkMode(uint8_t mode) override { owner.link.sendBulkModeMessage(mode); }
+        void sendParameter(int number) override { owner.link.sendParameter(number); }
+        void postSendEnded(int send) override { owner.postInternalMessage(ProjectSendEnded, send); }
+
+    private:
+        MainContentComponent& owner;
+    };
+    int projectSendLastParameter = -1; // of the send BulkSendTimer waits to start; -1: none
+    ProjectSendOutlet projectSendOutlet{*this};
+    projectfile::SteadyPacingClock projectSendClock;
+    projectfile::ProjectSendPacer projectSender{projectSendOutlet, projectSendClock};
     juce::Component::SafePointer<juce::Component> projectTransmissionBox;
     bool heartbeatSuspended = false;
 
