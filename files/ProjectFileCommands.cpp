@@ -6,6 +6,7 @@
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 
+#include <cmath>
 #include <utility>
 
 namespace kestra
@@ -120,6 +121,8 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
                        messageBoxCallback);
         projectTransmissionBox = currentMessageBox.get();
         projectSendLastParameter = lastParameterForModel(record.modelIndex);
+        projectSendDueMs =
+            juce::Time::getMillisecondCounterHiRes() + projectfile::transmissionDelayMs;
         startTimer(BulkSendTimer, projectfile::transmissionDelayMs);
     }
 
@@ -137,12 +140,19 @@ void MainContentComponent::openProjectFrom(const juce::File& file)
 // with parameter 0, each further parameter 20 ms after the one before and
 // BulkModeMessage 0 20 ms after the last, paced by projectSender on its own
 // thread, so that the message thread stays free and the window keeps painting.
-// Its end comes back as ProjectSendEnded.
+// Its end comes back as ProjectSendEnded. A JUCE timer may fire a little
+// early; the send then waits for the rest of its 200 ms.
 void MainContentComponent::runProjectTransmission()
 {
-    const int last = std::exchange(projectSendLastParameter, -1);
-    if (last < 0)
+    if (projectSendLastParameter < 0)
         return;
+    const double early = projectSendDueMs - juce::Time::getMillisecondCounterHiRes();
+    if (early > 0.0)
+    {
+        startTimer(BulkSendTimer, juce::jmax(1, static_cast<int>(std::ceil(early))));
+        return;
+    }
+    const int last = std::exchange(projectSendLastParameter, -1);
 
     // A link that went away takes the send with it.
     if (!link.connected.load())

@@ -3,7 +3,8 @@
 # and runs each for a while on its corpus in fuzz/corpus/<name>/.
 #
 #   scripts/fuzz.sh [seconds per target, default 60] [target ...]
-#   scripts/fuzz.sh --runs N [target ...]      (N executions per target instead)
+#   scripts/fuzz.sh --runs N [--within SECONDS] [target ...]
+#                      (N executions per target instead, or as many as fit the time)
 #
 # Targets: receive (ReceivePathFuzzer), projectfile (ProjectFileFuzzer),
 # tonewheelfile (TonewheelFileFuzzer); all three when none is named.
@@ -17,6 +18,10 @@ cd "$(dirname "$0")/.."
 if [ "${1:-}" = --runs ]; then
     limit=(-runs="${2:?--runs needs a count}")
     shift 2
+    if [ "${1:-}" = --within ]; then
+        limit+=(-max_total_time="${2:?--within needs seconds}")
+        shift 2
+    fi
 else
     limit=(-max_total_time="${1:-60}")
     [ $# -gt 0 ] && shift

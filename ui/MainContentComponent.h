@@ -246,6 +246,7 @@ private:
         MainContentComponent& owner;
     };
     int projectSendLastParameter = -1; // of the send BulkSendTimer waits to start; -1: none
+    double projectSendDueMs = 0.0;     // when it is due (Time::getMillisecondCounterHiRes)
     ProjectSendOutlet projectSendOutlet{*this};
     projectfile::SteadyPacingClock projectSendClock;
     projectfile::ProjectSendPacer projectSender{projectSendOutlet, projectSendClock};
