@@ -61,9 +61,10 @@ for program in editor bare; do
     case $program in editor) name="start-up" ;; bare) name="bare window" ;; esac
     echo "$name over $runs runs (medians): window mapped $(median $program mapped_ms) ms," \
          "first complete paint $(median $program painted_ms) ms, peak resident memory" \
-         "$(median $program peak_rss_kib | mib) MiB"
+         "$(median $program peak_rss_kib | mib) MiB, processor time $(median $program cpu_ms) ms"
 done
 echo "start-up against the bare window: first complete paint" \
      "$(ratio "$(median editor painted_ms)" "$(median bare painted_ms)") times," \
-     "peak resident memory $(ratio "$(median editor peak_rss_kib)" "$(median bare peak_rss_kib)") times"
+     "peak resident memory $(ratio "$(median editor peak_rss_kib)" "$(median bare peak_rss_kib)") times," \
+     "processor time $(ratio "$(median editor cpu_ms)" "$(median bare cpu_ms)") times"
 [ "$failed" -eq 0 ] || { echo "$failed runs did not paint or did not end cleanly" >&2; exit 1; }
