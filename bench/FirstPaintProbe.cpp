@@ -15,13 +15,16 @@
 //
 // Usage: FirstPaintProbe [--title PREFIX] [--settle-ms N] [--timeout-ms N] -- program [args]
 // Prints one line:
-//   mapped_ms=... first_damage_ms=... painted_ms=... colours=... peak_rss_kib=... exit=...
+//   mapped_ms=... first_damage_ms=... painted_ms=... colours=... peak_rss_kib=... cpu_ms=...
+//   exit=...
 // with the times from the fork: the window mapped, the first drawing inside
 // it, its first complete paint; the number of different colours on a grid of
 // samples of the window at that moment; the peak resident memory; the
-// program's exit status. Exits 1 when the window is not completely painted in
-// time. Run it on an X server without a window manager (Xvfb): a window
-// manager's frame would stand between the root and the window.
+// processor time the program used over the whole run (user and system: what
+// the machine's load does not stretch); the program's exit status. Exits 1
+// when the window is not completely painted in time. Run it on an X server
+// without a window manager (Xvfb): a window manager's frame would stand
+// between the root and the window.
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -311,8 +314,11 @@ int main(int argc, char** argv)
     XCloseDisplay(display);
 
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const auto cpuMs = [](const timeval& t)
+    { return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0; };
     std::printf("mapped_ms=%.1f first_damage_ms=%.1f painted_ms=%.1f colours=%d "
-                "peak_rss_kib=%ld exit=%d\n",
-                mappedMs, firstDamageMs, paintedMs, colours, usage.ru_maxrss, exitCode);
+                "peak_rss_kib=%ld cpu_ms=%.1f exit=%d\n",
+                mappedMs, firstDamageMs, paintedMs, colours, usage.ru_maxrss,
+                cpuMs(usage.ru_utime) + cpuMs(usage.ru_stime), exitCode);
     return paintedMs >= 0 ? 0 : 1;
 }

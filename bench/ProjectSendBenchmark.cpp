@@ -1,7 +1,8 @@
 // The full parameter send after a project is opened while connected: the
 // editor on screen, connected over the virtual ports to the simulated
-// instrument, opens a project file, and BulkSendTimer sends BulkModeMessage 1,
-// the 99 parameters 20 ms apart and BulkModeMessage 0.
+// instrument, opens a project file; 200 ms later (BulkSendTimer) the pacer's
+// thread sends BulkModeMessage 1, the 99 parameters 20 ms apart and
+// BulkModeMessage 0, while the message thread stays free.
 //
 // Reported over the runs (medians; the gaps of all runs pooled; the longest
 // pauses over all runs):

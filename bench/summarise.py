@@ -36,7 +36,7 @@ def main():
     startup = folder / "startup.txt"
     if startup.exists():
         for line in startup.read_text().splitlines():
-            if line.startswith("start-up"):
+            if line.startswith(("start-up", "bare window")):
                 print(line)
 
     receive = load(folder, "receive")
@@ -67,9 +67,10 @@ def main():
         row = pick(send, prefix)
         if row:
             print(f"{what}: {row['send_ms']:.0f} ms against the ideal "
-                  f"{row['ideal_ms']:.0f} ms (+{row['over_ideal_ms']:.0f} ms); gaps median "
+                  f"{row['ideal_ms']:.0f} ms ({row['send_ms'] / row['ideal_ms']:.3f} times, "
+                  f"+{row['over_ideal_ms']:.1f} ms); gaps median "
                   f"{row['gap_median_ms']:.2f} ms, p99 {row['gap_p99_ms']:.2f} ms, "
-                  f"max {row['gap_max_ms']:.2f} ms; {row['paints']:.0f} paints during the "
+                  f"smallest {row['gap_min_ms']:.2f} ms, max {row['gap_max_ms']:.2f} ms; {row['paints']:.0f} paints during the "
                   f"send, longest without one {row['paint_gap_max_ms']:.0f} ms")
 
     slider = load(folder, "Slider")

@@ -82,13 +82,14 @@ void takeProject(ProjectRecord& record, const ProjectRecord& file, bool connecte
 constexpr int transmissionDelayMs = 200; // from the opening to BulkModeMessage 1
 constexpr int transmissionPacingMs = 20; // after every parameter, the last one too
 
-// The paced send of a loaded project as a series of steps, driven by a
-// one-shot timer: BulkModeMessage 1 with parameter 0, every further
-// parameter 20 ms after the one before, BulkModeMessage 0 20 ms after the
-// last. The caller passes the time of every call (milliseconds of a
-// monotonic clock); the spacing counts from when a step really ran, so a
-// late step never shortens the gap to the next, and a call that comes early
-// (a timer may fire a little before its time) only learns how long to wait.
+// The paced send of a loaded project as a series of steps for a caller that
+// drives it with a one-shot timer (the fuzzer's check of a whole send does; the
+// editor itself sends with ProjectSendPacer, on deadlines of its own thread): BulkModeMessage 1
+// with parameter 0, every further parameter 20 ms after the one before, BulkModeMessage 0 20 ms
+// after the last. The caller passes the time of every call (milliseconds of a monotonic clock); the
+// spacing counts from when a step really ran, so a late step never shortens the gap to the next,
+// and a call that comes early (a timer may fire a little before its time) only learns how long to
+// wait.
 class Transmission
 {
 public:

@@ -7,8 +7,8 @@
 namespace kestra
 {
 
-// Types of InternalMessage, the only hand-over from the MIDI input thread to
-// the message thread.
+// Types of InternalMessage, the only hand-over from the MIDI input thread (and
+// the thread that paces the send of an opened project) to the message thread.
 enum InternalMessageType : int
 {
     DoneReceived = 0,         // every DoneMessage
@@ -16,6 +16,7 @@ enum InternalMessageType : int
     TonewheelNameChanged = 2, // value: slot 0 ... 5 (shown while the link is Idle)
     IdentityReceived = 3,     // an IdentityReply, kept in the device link
     TransferEvent = 4,        // value: 0 progress, 1 finished, 2 failed
+    ProjectSendEnded = 5,     // value: the number of the send (ProjectSendPacer)
 };
 
 // The one-shot timers: the link's (LinkSupervisor) and the project send's.

@@ -21,7 +21,7 @@ const char* tonewheelErrorText(int code)
     return tonewheelErrorTexts[code];
 }
 
-TonewheelTransfer::TonewheelTransfer() : buffer(new uint8_t[bufferSize]()) {}
+TonewheelTransfer::TonewheelTransfer() = default;
 
 // ---- message thread --------------------------------------------------------------------
 
@@ -32,12 +32,13 @@ void TonewheelTransfer::load(const uint8_t* newName, const uint8_t* data, int32_
     cancelReportable = false;
     std::copy(newName, newName + filedump::nameSize, name.begin());
     length = std::clamp<int32_t>(length, 0, bufferSize);
-    std::copy(data, data + length, buffer.get());
+    std::copy(data, data + length, ensureBuffer());
 }
 
 void TonewheelTransfer::start(uint8_t slot, int32_t length, Io& io)
 {
     const std::lock_guard<std::mutex> guard(lock);
+    ensureBuffer();
     type = filedump::typeForSlot(slot);
     length = std::clamp<int32_t>(length, 0, bufferSize);
     total = length;
@@ -163,6 +164,13 @@ void TonewheelTransfer::end(Io& io, int code, bool sendCancel)
     io.postTransferEvent(TransferFailed);
 }
 
+uint8_t* TonewheelTransfer::ensureBuffer()
+{
+    if (buffer == nullptr)
+        buffer.reset(new uint8_t[bufferSize]());
+    return buffer.get();
+}
+
 // ---- readers -------------------------------------------------------------------------------
 
 uint8_t TonewheelTransfer::packetNumber() const
@@ -193,6 +201,8 @@ std::vector<uint8_t> TonewheelTransfer::bufferContents(size_t count) const
 {
     const std::lock_guard<std::mutex> guard(lock);
     count = std::min<size_t>(count, bufferSize);
+    if (buffer == nullptr)
+        return std::vector<uint8_t>(count, 0); // nothing loaded yet: the zeroed buffer
     return {buffer.get(), buffer.get() + count};
 }
 

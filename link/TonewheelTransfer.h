@@ -95,9 +95,13 @@ private:
     void sendPacket(Io& io);
     void sendHeader(Io& io);
     void end(Io& io, int code, bool sendCancel);
+    uint8_t* ensureBuffer();
 
     mutable std::mutex lock;
-    std::unique_ptr<uint8_t[]> buffer; // bufferSize bytes, the tonewheel data from the start
+    // bufferSize bytes, zeroed, the tonewheel data from the start. Made by the
+    // first load or start: an editor that never uploads, and every link the
+    // tests and the fuzzers make, does without the megabyte.
+    std::unique_ptr<uint8_t[]> buffer;
     filedump::Type type{};
     filedump::Name name{};
     uint8_t number = 0;  // of the outstanding data packet, 0 ... 127

@@ -433,6 +433,31 @@ TEST_F(TonewheelWire, LoadingANewTonewheelEndsAnOldTransferWithoutAWord)
     EXPECT_EQ(transfer.dumpName(), name);
 }
 
+// The buffer is made by the first load or start and starts zeroed, so a
+// transfer started without a load, or read before one, finds zeros as it
+// always has; a shorter tonewheel loaded later leaves the rest of the longer
+// one behind it, unsent.
+TEST_F(TonewheelWire, TheBufferReadsZeroUntilLoadedAndKeepsWhatAShorterLoadLeaves)
+{
+    EXPECT_EQ(transfer.bufferContents(300), Bytes(300, 0));
+
+    transfer.start(4, 3, wire);
+    wire.take();
+    const uint8_t zeros[3] = {};
+    uint8_t packet[filedump::maxPacketSize];
+    const size_t size = filedump::buildDataPacket(0, zeros, 3, packet);
+    EXPECT_EQ(ackOne(), Bytes(packet, packet + size));
+
+    const auto longer = patternData(200, 3);
+    const auto shorter = patternData(20, 7);
+    const auto name = nameOf("Again");
+    transfer.load(name.data(), longer.data(), 200);
+    transfer.load(name.data(), shorter.data(), 20);
+    auto expected = longer;
+    std::copy(shorter.begin(), shorter.end(), expected.begin());
+    EXPECT_EQ(transfer.bufferContents(200), expected);
+}
+
 TEST_F(TonewheelWire, AnEmptyTonewheelSendsTheEofAtTheFirstAck)
 {
     start(3, {});

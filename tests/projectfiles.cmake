@@ -2,3 +2,4 @@
 # the send (headless), and saving, opening and sending in the real editor (gui).
 kestra_add_test(ProjectFileTests SOURCES ProjectFileTests.cpp LIBS kestra_core)
 kestra_add_test(ProjectFileEditorTests GUI SOURCES ProjectFileEditorTests.cpp LIBS kestra_ui kestra_sim)
+kestra_add_test(ProjectSendPacerTests SOURCES ProjectSendPacerTests.cpp LIBS kestra_core)

@@ -66,6 +66,9 @@ void MainContentComponent::handleMessage(const juce::Message& message)
     case TransferEvent:
         handleTransferEvent(internal->value);
         break;
+    case ProjectSendEnded:
+        onProjectSendEnded(internal->value);
+        break;
     default:
         break;
     }
@@ -153,6 +156,7 @@ bool MainContentComponent::confirmReset()
 
 void MainContentComponent::showLinkUp()
 {
+    linkUpForProjectSend = true;
     connectionIndicator.setImage(pictures::connectedOn());
     connectButton.setToggleState(true, juce::dontSendNotification);
     const int model = link.modelIndex();
@@ -164,6 +168,7 @@ void MainContentComponent::showLinkUp()
 
 void MainContentComponent::showLinkDown()
 {
+    linkUpForProjectSend = false;
     connectionIndicator.setImage(pictures::connectedOff());
     deviceLabel.setText({}, juce::dontSendNotification);
     firmwareLabel.setText({}, juce::dontSendNotification);

@@ -121,7 +121,7 @@ MainContentComponent::~MainContentComponent()
     timers.stopAll();
     // Closed in the middle of a project send or a tonewheel upload: the
     // instrument must not be left in bulk mode, nor waiting for the rest.
-    if (projectTransmission.stop())
+    if (projectSender.stop())
         sendBulkModeMessage(0);
     link.endTransfer();
     ports.close(); // stops the MIDI input thread's calls

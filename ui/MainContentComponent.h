@@ -20,6 +20,7 @@
 //   ui/DesktopFeatures.cpp        undo and redo, the MIDI monitor, dropped files
 
 #include "files/ProjectFile.h"
+#include "files/ProjectSendPacer.h"
 #include "link/DeviceLink.h"
 #include "link/JuceLinkTimers.h"
 #include "link/LinkSupervisor.h"
@@ -35,6 +36,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -216,6 +218,7 @@ private:
     void updateLoadTonewheelButton();
     int viewOfPage(int page) const;
     void endProjectTransmission();
+    void onProjectSendEnded(int send);
     juce::Slider* sliderFor(int number) const;
     CustomComboBox* selectorFor(int number) const;
     CustomComboBox& tonewheelModelBox() const;
@@ -270,9 +273,30 @@ private:
 
     // ---- files ----------------------------------------------------------------------------------
     juce::File lastFileFolder;
-    // The send of an opened project, paced by BulkSendTimer; the heartbeat
-    // waits while it runs, and its box is closed at its end.
-    projectfile::Transmission projectTransmission;
+    // The send of an opened project: BulkSendTimer waits the 200 ms before
+    // it, then projectSender paces it on a thread of its own and posts
+    // ProjectSendEnded at its end. The heartbeat waits while it runs, and its
+    // box is closed at its end.
+    class ProjectSendOutlet final : public projectfile::ProjectSendPacer::Outlet
+    {
+    public:
+        explicit ProjectSendOutlet(MainContentComponent& c) : owner(c) {}
+        bool linkUp() override { return owner.linkUpForProjectSend.load(); }
+        void sendBulkMode(uint8_t mode) override { owner.link.sendBulkModeMessage(mode); }
+        void sendParameter(int number) override { owner.link.sendParameter(number); }
+        void postSendEnded(int send) override { owner.postInternalMessage(ProjectSendEnded, send); }
+
+    private:
+        MainContentComponent& owner;
+    };
+    // The supervisor's connected state as the pacer's thread may read it: set
+    // on the message thread as the link comes up and goes down.
+    std::atomic<bool> linkUpForProjectSend{false};
+    int projectSendLastParameter = -1; // of the send BulkSendTimer waits to start; -1: none
+    double projectSendDueMs = 0.0;     // when it is due (Time::getMillisecondCounterHiRes)
+    ProjectSendOutlet projectSendOutlet{*this};
+    projectfile::SteadyPacingClock projectSendClock;
+    projectfile::ProjectSendPacer projectSender{projectSendOutlet, projectSendClock};
     juce::Component::SafePointer<juce::Component> projectTransmissionBox;
     bool heartbeatSuspended = false;
 

@@ -7,6 +7,9 @@
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
 
+#include <cmath>
+#include <utility>
+
 namespace kestra
 {
 
@@ -134,8 +137,9 @@ void MainContentComponent::takeOpenedProject(const ProjectRecord& opened)
         showMessageBox(texts::boxTitle, texts::transmittingParameters, {}, 3, {}, 0, {}, 0,
                        messageBoxCallback);
         projectTransmissionBox = currentMessageBox.get();
-        projectTransmission.start(juce::Time::getMillisecondCounterHiRes(),
-                                  lastParameterForModel(record.modelIndex));
+        projectSendLastParameter = lastParameterForModel(record.modelIndex);
+        projectSendDueMs =
+            juce::Time::getMillisecondCounterHiRes() + projectfile::transmissionDelayMs;
         timers.start(BulkSendTimer, projectfile::transmissionDelayMs);
     }
 
@@ -149,15 +153,23 @@ void MainContentComponent::takeOpenedProject(const ProjectRecord& opened)
     }
 }
 
-// The full send, one step per expiry of BulkSendTimer: BulkModeMessage 1 with
-// parameter 0, the next parameter 20 ms after each, BulkModeMessage 0 20 ms
-// after the last, then the box closes. Between the steps the message thread
-// is free, so the window keeps painting. A JUCE timer may fire a little
-// early; the pacing then only reschedules, so no gap is ever below 20 ms.
+// BulkSendTimer, 200 ms after the opening: the send itself, BulkModeMessage 1
+// with parameter 0, each further parameter 20 ms after the one before and
+// BulkModeMessage 0 20 ms after the last, paced by projectSender on its own
+// thread, so that the message thread stays free and the window keeps painting.
+// Its end comes back as ProjectSendEnded. A JUCE timer may fire a little
+// early; the send then waits for the rest of its 200 ms.
 void MainContentComponent::sendAllParameters()
 {
-    if (!projectTransmission.isRunning())
+    if (projectSendLastParameter < 0)
         return;
+    const double early = projectSendDueMs - juce::Time::getMillisecondCounterHiRes();
+    if (early > 0.0)
+    {
+        timers.start(BulkSendTimer, juce::jmax(1, static_cast<int>(std::ceil(early))));
+        return;
+    }
+    const int last = std::exchange(projectSendLastParameter, -1);
 
     // A link that went away takes the rest of the send with it.
     if (!supervisor.isConnected())
@@ -166,22 +178,17 @@ void MainContentComponent::sendAllParameters()
         return;
     }
 
-    const auto step = projectTransmission.next(juce::Time::getMillisecondCounterHiRes());
-    if (step.bulkModeOn)
-    {
-        // Nothing else goes to the instrument between the two bulk mode
-        // messages: the heartbeat waits until the send is over.
-        heartbeatSuspended = supervisor.suspendHeartbeat();
-        sendBulkModeMessage(1);
-    }
-    if (step.parameter >= 0)
-        sendParameter(step.parameter);
-    if (step.bulkModeOff)
-        sendBulkModeMessage(0);
+    // Nothing else goes to the instrument between the two bulk mode
+    // messages: the heartbeat waits until the send is over.
+    heartbeatSuspended = supervisor.suspendHeartbeat();
+    projectSender.start(last);
+}
 
-    if (step.waitMs >= 0)
-        timers.start(BulkSendTimer, juce::jmax(1, step.waitMs));
-    else
+// The pacer's word that its send is over (complete, or the link went down);
+// a late word of a send already ended or replaced is ignored.
+void MainContentComponent::onProjectSendEnded(int send)
+{
+    if (projectSender.isRunning() && send == projectSender.currentSend())
         endProjectTransmission();
 }
 
@@ -192,7 +199,8 @@ void MainContentComponent::sendAllParameters()
 void MainContentComponent::endProjectTransmission()
 {
     timers.stop(BulkSendTimer);
-    if (projectTransmission.stop())
+    projectSendLastParameter = -1;
+    if (projectSender.stop())
         sendBulkModeMessage(0);
 
     if (heartbeatSuspended)

@@ -70,7 +70,11 @@ public:
     }
 
     // The link's flags set without a handshake, for tests of what depends on them.
-    void pretendConnected(bool on) { editor.supervisor.connected = on; }
+    void pretendConnected(bool on)
+    {
+        editor.supervisor.connected = on;
+        editor.linkUpForProjectSend = on;
+    }
     void pretendHeartbeatAnswered() { editor.supervisor.heartbeatAnswered = true; }
     void startTimer(int id, int milliseconds) { editor.timers.start(id, milliseconds); }
     void stopTimer(int id) { editor.timers.stop(id); }
