@@ -1,6 +1,7 @@
 #include "ui/MainContentComponent.h"
 
 #include "model/Conversions.h"
+#include "ui/ParameterSlider.h"
 #include "ui/Pictures.h"
 
 namespace kestra
@@ -254,6 +255,7 @@ void MainContentComponent::addParameterSlider(juce::Slider& slider, int y,
     slider.addListener(this);
 
     // Double-click returns to the revision-0 default as shown; Chorus Level to 0 dB.
+    // (A ParameterSlider lets the double-click through its value box.)
     const auto& defaults = defaultValues(0);
     const double returnValue =
         &info == &chorusLevelControl
@@ -324,7 +326,7 @@ void MainContentComponent::buildPages()
         const auto& info = parameterInfo(n);
         if (info.control == ControlKind::slider)
         {
-            sliders[static_cast<size_t>(n)] = std::make_unique<juce::Slider>();
+            sliders[static_cast<size_t>(n)] = std::make_unique<ParameterSlider>();
             addParameterSlider(*sliders[static_cast<size_t>(n)], y, info);
             entry(*sliders[static_cast<size_t>(n)], views, hiddenForModel2);
         }
@@ -380,7 +382,7 @@ void MainContentComponent::buildPages()
     row(456, 31); // Chorus Mix
     row(494, 30);
     label(522, chorusLevelControl.label, allViews);
-    chorusLevelSlider = std::make_unique<juce::Slider>();
+    chorusLevelSlider = std::make_unique<ParameterSlider>();
     addParameterSlider(*chorusLevelSlider, 522, chorusLevelControl);
     entry(*chorusLevelSlider, allViews);
 
