@@ -80,7 +80,7 @@ trap cleanup EXIT
 
 cc -O2 -o "$work/close-window" scripts/tools/close-window.c -lX11
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.out" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.out" &
 xvfb_pid=$!
 for _ in $(seq 200); do
     [ -s "$work/display" ] && break
@@ -88,6 +88,9 @@ for _ in $(seq 200); do
 done
 [ -s "$work/display" ] || { echo "startup-loop: Xvfb did not start: $(cat "$work/xvfb.out")" >&2; exit 1; }
 export DISPLAY=":$(head -n 1 "$work/display")"
+# As a window manager would, before any editor starts; -noreset keeps them
+# when the last program leaves the display.
+"$work/close-window" --prepare
 
 # The load: busy loops, each ended with the script.
 for _ in $(seq "$load"); do
@@ -117,12 +120,26 @@ wait_window() {
 }
 
 # Waits up to $1 s for the editor to end; its status goes to $status.
+# Meanwhile the pointer trembles by a pixel now and then, as a hand on the
+# mouse does: JUCE can leave an X event that it has already read (the close
+# request) waiting until the next one arrives from the server, and a bare
+# display sends none of its own.
+tremble=1
 wait_end() {
-    local deadline=$(($(now_ms) + $1 * 1000))
+    local deadline=$(($(now_ms) + $1 * 1000)) polls=0
     while kill -0 "$editor_pid" 2>/dev/null; do
+        polls=$((polls + 1))
+        if [ $((polls % 10)) -eq 0 ]; then
+            xdotool mousemove_relative -- "$tremble" 0 2>/dev/null || true
+            tremble=$((-tremble))
+        fi
         if [ "$(now_ms)" -ge "$deadline" ]; then
             status=hang
-            kill -ABRT "$editor_pid" 2>/dev/null || true # a core, or at least a stack, of where it hangs
+            # Where it hangs: every thread's stack, when gdb is there.
+            if command -v gdb >/dev/null; then
+                timeout 60 gdb -p "$editor_pid" -batch -ex "thread apply all bt" >"$work/stacks.txt" 2>&1 || true
+            fi
+            kill -ABRT "$editor_pid" 2>/dev/null || true
             sleep 2
             kill -KILL "$editor_pid" 2>/dev/null || true
             wait "$editor_pid" 2>/dev/null || true
@@ -201,7 +218,11 @@ for i in $(seq "$count"); do
     if [ "$verdict" != ok ]; then
         failures=$((failures + 1))
         kept="$out/start-$i-$mode.txt"
-        { echo "start $i, $mode, after ${took} ms: $verdict"; cat "$log"; } >"$kept"
+        {
+            echo "start $i, $mode, after ${took} ms: $verdict"
+            cat "$log"
+            [ "$status" != hang ] || cat "$work/stacks.txt" 2>/dev/null || true
+        } >"$kept"
         echo "startup-loop: start $i ($mode, ${took} ms): $verdict; output in $kept"
     fi
     if [ $((i % 25)) -eq 0 ]; then

@@ -3,11 +3,18 @@
  * on a click there. A bare Xvfb has no window manager, so scripts send it
  * themselves. Exit status: 0 sent, 1 no display or no such window, 2 usage.
  *
- *   close-window WINDOW-ID     (decimal or 0x hexadecimal, as xdotool prints) */
+ *   close-window WINDOW-ID     (decimal or 0x hexadecimal, as xdotool prints)
+ *   close-window --prepare     creates the protocol's atoms on the display
+ *
+ * JUCE looks the atoms up when it starts and does not create them; on a bare
+ * display that nothing has created them on, its windows then announce no
+ * WM_DELETE_WINDOW and ignore the request. A window manager creates them; here
+ * "--prepare", run once before the program starts, does. */
 #include <X11/Xlib.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 static int failed = 0;
 
@@ -23,8 +30,20 @@ int main(int argc, char** argv)
 {
     if (argc != 2)
     {
-        fprintf(stderr, "usage: close-window WINDOW-ID\n");
+        fprintf(stderr, "usage: close-window WINDOW-ID | --prepare\n");
         return 2;
+    }
+    if (strcmp(argv[1], "--prepare") == 0)
+    {
+        Display* display = XOpenDisplay(NULL);
+        if (display == NULL)
+            return 1;
+        const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "WM_TAKE_FOCUS", "_NET_WM_PING"};
+        for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
+            XInternAtom(display, names[i], False);
+        XSync(display, False);
+        XCloseDisplay(display);
+        return 0;
     }
     char* end = NULL;
     const unsigned long id = strtoul(argv[1], &end, 0);
