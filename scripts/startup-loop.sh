@@ -153,6 +153,11 @@ wait_end() {
     editor_pid=""
 }
 
+# Job control: without it, bash starts background programs with SIGINT
+# ignored, and an interrupt that comes before JUCE installs its handler would
+# be lost rather than end the start.
+set -m
+
 modes=(close early interrupt terminate)
 declare -A ended
 failures=0
