@@ -230,7 +230,7 @@ for i in $(seq "$count"); do
         } >"$kept"
         echo "startup-loop: start $i ($mode, ${took} ms): $verdict; output in $kept"
     fi
-    if [ $((i % 25)) -eq 0 ]; then
+    if [ $((i % 10)) -eq 0 ]; then
         echo "startup-loop: $i starts, $failures failed, $(($(date +%s) - started)) s"
     fi
 done
