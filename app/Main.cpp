@@ -1,5 +1,6 @@
 // The application object and the one main window.
 
+#include "app/RepaintFallback.h"
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MainContentComponent.h"
@@ -44,10 +45,12 @@ public:
 
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
         mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));
+        repaintFallback = RepaintFallback::whereNeeded(*mainWindow);
     }
 
     void shutdown() override
     {
+        repaintFallback.reset();
         mainWindow.reset();
         juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
     }
@@ -84,6 +87,7 @@ public:
 private:
     EditorLookAndFeel lookAndFeel;
     std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<RepaintFallback> repaintFallback; // watches mainWindow (Windows)
 };
 
 } // namespace kestra

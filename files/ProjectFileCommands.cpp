@@ -22,6 +22,11 @@ juce::String fromUtf8(const std::string& text)
 // File::replaceWithData, a short write is noticed before the move.
 bool writeThroughTemporary(const juce::File& target, const projectfile::Image& image)
 {
+    // A folder of that name is never replaced by the file. Linux refuses the
+    // move anyway; the Windows call that replaces a file (ReplaceFile) did
+    // replace a folder under Wine.
+    if (target.isDirectory())
+        return false;
     const juce::TemporaryFile temporary(target, juce::TemporaryFile::useHiddenFile);
     {
         juce::FileOutputStream out(temporary.getFile());

@@ -14,7 +14,10 @@ constexpr const char* inputIndexKey = "MidiInputIndex";
 constexpr const char* outputIndexKey = "MidiOutputIndex";
 
 // Settings live where the platform keeps them. On Linux that is the XDG
-// configuration folder rather than a new folder in the user's home.
+// configuration folder rather than a new folder in the user's home; on
+// Windows a folder of the program's own in the user's roaming application
+// data (%APPDATA%\Kestra Editor). Both honour the environment variable that
+// names the base folder, as other programs do (tests point it elsewhere).
 juce::String settingsFolderName()
 {
 #if JUCE_LINUX || JUCE_BSD
@@ -22,6 +25,12 @@ juce::String settingsFolderName()
     if (base.isEmpty() || !juce::File::isAbsolutePath(base))
         base = juce::File::getSpecialLocation(juce::File::userHomeDirectory)
                    .getChildFile(".config")
+                   .getFullPathName();
+    return juce::File(base).getChildFile("Kestra Editor").getFullPathName();
+#elif JUCE_WINDOWS
+    auto base = juce::SystemStats::getEnvironmentVariable("APPDATA", {});
+    if (base.isEmpty() || !juce::File::isAbsolutePath(base))
+        base = juce::File::getSpecialLocation(juce::File::userApplicationDataDirectory)
                    .getFullPathName();
     return juce::File(base).getChildFile("Kestra Editor").getFullPathName();
 #else

@@ -45,7 +45,7 @@ public:
         folder = juce::File::getSpecialLocation(juce::File::tempDirectory)
                      .getChildFile("kestra-no-programs-" + juce::Uuid().toDashedString());
         folder.createDirectory();
-        setenv("PATH", folder.getFullPathName().toRawUTF8(), 1);
+        kestra::testing::setEnvironmentVariable("PATH", folder.getFullPathName());
     }
     void TearDown() override { folder.deleteRecursively(); }
 

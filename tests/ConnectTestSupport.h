@@ -138,11 +138,13 @@ inline bool isReleased(const juce::Button& button)
 
 // ---- the settings file --------------------------------------------------------------------------
 
-// Where the editor keeps the port pair: the XDG configuration folder, which the
-// test environment points at a temporary folder of the test program's own.
+// Where the editor keeps the port pair: the XDG configuration folder (Windows:
+// %APPDATA%), which the test environment points at a temporary folder of the
+// test program's own.
 inline juce::File settingsFile()
 {
-    return juce::File(juce::SystemStats::getEnvironmentVariable("XDG_CONFIG_HOME", {}))
+    return juce::File(
+               juce::SystemStats::getEnvironmentVariable(kestra::testing::settingsBaseVariable, {}))
         .getChildFile("Kestra Editor")
         .getChildFile("Kestra Editor.settings");
 }

@@ -240,7 +240,7 @@ Bytes cancelWith(int code)
 {
     return universal(0x7D, static_cast<uint8_t>(code));
 }
-const Bytes eof = {0xF0, 0x7E, 0x00, 0x7B, 0x00, 0xF7};
+const Bytes eofPacket = {0xF0, 0x7E, 0x00, 0x7B, 0x00, 0xF7};
 const Bytes editorCancel = {0xF0, 0x7E, 0x00, 0x7D, 0x00, 0xF7};
 
 // Every byte value, in an order that is not sequential.
@@ -365,7 +365,7 @@ std::vector<Exchange> exchanges()
         {"reset: every default value and name, then the end",
          withIdentity(3, 1),
          {sysex::parameterValueMessage(5, 1.875f), sysex::parameterByteMessage(97, 4),
-          header(3, 1, "X"), dataPacket(0, oneByte, 1), eof},
+          header(3, 1, "X"), dataPacket(0, oneByte, 1), eofPacket},
          sysex::resetRequest(),
          concat({valueMessages(rev1), byteMessages(rev1), builtInNameMessages(), {done}})},
         {"reset of a Kestra Tavo: parameters 0 ... 84 only",
@@ -488,7 +488,7 @@ TEST(SimulatorExchanges, ResetBringsBackDefaultsNamesAndDropsUploads)
     bench.send(sysex::parameterValueMessage(30, 5.0f));
     bench.send(sysex::parameterByteMessage(97, 5));
     upload(bench, 5, tonewheelBytes(10), "Mine");
-    bench.answersTo(eof);
+    bench.answersTo(eofPacket);
     ASSERT_TRUE(bench.instrument->renameSlot(1, "Other"));
     ASSERT_EQ(bench.instrument->slotNames()[5], "Mine");
 
@@ -532,7 +532,7 @@ TEST(SimulatorExchanges, CountsEachKindOfRequest)
     for (uint8_t section : sysex::dumpSections)
         bench.answersTo(sysex::dumpRequest(section));
     bench.answersTo(sysex::storeRequest());
-    bench.answersTo(eof); // no upload going on: counted, not answered
+    bench.answersTo(eofPacket); // no upload going on: counted, not answered
     const auto& instrument = *bench.instrument;
     EXPECT_EQ(instrument.receivedCount(Received::identityRequest), 2);
     EXPECT_EQ(instrument.receivedCount(Received::dumpRequest), 3);
@@ -599,7 +599,7 @@ TEST(SimulatorFileDump, ReassemblesUploadsOfEverySizeAndReportsTheNameAfterEof)
         EXPECT_TRUE(bench.instrument->uploadInProgress());
         EXPECT_NE(bench.instrument->slotNames()[static_cast<size_t>(c.slot)], c.name)
             << "named before EOF";
-        EXPECT_EQ(bench.answersTo(eof),
+        EXPECT_EQ(bench.answersTo(eofPacket),
                   std::vector<Bytes>{sysex::tonewheelNameMessage(c.slot, c.name)});
         EXPECT_EQ(bench.instrument->tonewheelData(c.slot), data);
         EXPECT_EQ(bench.instrument->slotNames()[static_cast<size_t>(c.slot)], c.name);
@@ -655,7 +655,7 @@ TEST(SimulatorFileDump, NameComesFromTheHeaderUpToItsFirstZeroTrimmed)
         SCOPED_TRACE(c.field);
         Bench bench;
         upload(bench, 3, {0x42}, c.field);
-        EXPECT_EQ(bench.answersTo(eof),
+        EXPECT_EQ(bench.answersTo(eofPacket),
                   std::vector<Bytes>{sysex::tonewheelNameMessage(3, c.reported)});
     }
 }
@@ -695,7 +695,7 @@ TEST(SimulatorFileDump, DamagedPacketsAreAskedForAgain)
         ASSERT_EQ(bench.answersTo(good0), std::vector<Bytes>{ack(0)});
         EXPECT_EQ(bench.answersTo(c.packet), std::vector<Bytes>{nak(1)});
         EXPECT_EQ(bench.answersTo(good1), std::vector<Bytes>{ack(1)});
-        EXPECT_EQ(bench.answersTo(eof).size(), 1u);
+        EXPECT_EQ(bench.answersTo(eofPacket).size(), 1u);
         EXPECT_EQ(bench.instrument->tonewheelData(3), data);
     }
 }
@@ -718,7 +718,7 @@ TEST(SimulatorFileDump, NakFaultAnswersAPacketWithNakTheGivenNumberOfTimes)
         EXPECT_EQ(bench.answersTo(packet1), std::vector<Bytes>{ack(1)});
         EXPECT_EQ(bench.answersTo(dataPacket(2, data.data() + 208, 42)),
                   std::vector<Bytes>{ack(2)});
-        bench.answersTo(eof);
+        bench.answersTo(eofPacket);
         EXPECT_EQ(bench.instrument->tonewheelData(4), data);
     }
 }
@@ -735,7 +735,7 @@ TEST(SimulatorFileDump, NakFaultHitsEveryUpload)
         const Bytes packet = dataPacket(0, tonewheelBytes(3).data(), 3);
         EXPECT_EQ(bench.answersTo(packet), std::vector<Bytes>{nak(0)});
         EXPECT_EQ(bench.answersTo(packet), std::vector<Bytes>{ack(0)});
-        bench.answersTo(eof);
+        bench.answersTo(eofPacket);
     }
     EXPECT_EQ(bench.instrument->uploadsCompleted(), 2);
 }
@@ -759,7 +759,7 @@ TEST(SimulatorFileDump, CancelFaultEndsTheUploadWithItsCode)
         EXPECT_FALSE(bench.instrument->uploadInProgress());
         // What follows belongs to no upload: no answer, nothing stored, no new name.
         EXPECT_TRUE(bench.answersTo(dataPacket(3, data.data() + 312, 88)).empty());
-        EXPECT_TRUE(bench.answersTo(eof).empty());
+        EXPECT_TRUE(bench.answersTo(eofPacket).empty());
         EXPECT_TRUE(bench.instrument->tonewheelData(5).empty());
         EXPECT_EQ(bench.instrument->slotNames()[5], options::tonewheelModels[5]);
     }
@@ -821,7 +821,7 @@ TEST(SimulatorFileDump, MoreOrLessDataThanAnnouncedIsRefused)
         Bench bench;
         ASSERT_EQ(bench.answersTo(header(3, 30, "N")), std::vector<Bytes>{ack(0)});
         ASSERT_EQ(bench.answersTo(dataPacket(0, data.data(), 20)), std::vector<Bytes>{ack(0)});
-        EXPECT_EQ(bench.answersTo(eof), std::vector<Bytes>{cancelWith(tonewheelSizeWrong)});
+        EXPECT_EQ(bench.answersTo(eofPacket), std::vector<Bytes>{cancelWith(tonewheelSizeWrong)});
         EXPECT_TRUE(bench.instrument->tonewheelData(3).empty());
         EXPECT_EQ(bench.instrument->uploadsCompleted(), 0);
     }
@@ -836,13 +836,13 @@ TEST(SimulatorFileDump, CancelFromTheEditorAbandonsTheUpload)
     EXPECT_TRUE(bench.answersTo(editorCancel).empty());
     EXPECT_FALSE(bench.instrument->uploadInProgress());
     EXPECT_TRUE(bench.answersTo(dataPacket(1, data.data() + 104, 104)).empty());
-    EXPECT_TRUE(bench.answersTo(eof).empty());
+    EXPECT_TRUE(bench.answersTo(eofPacket).empty());
     EXPECT_TRUE(bench.instrument->tonewheelData(3).empty());
     EXPECT_EQ(bench.instrument->receivedCount(Received::fileDumpCancel), 1);
 
     // A fresh upload afterwards starts again at packet 0.
     upload(bench, 3, data, "Again");
-    EXPECT_EQ(bench.answersTo(eof).size(), 1u);
+    EXPECT_EQ(bench.answersTo(eofPacket).size(), 1u);
     EXPECT_EQ(bench.instrument->tonewheelData(3), data);
 }
 

@@ -136,7 +136,7 @@ TEST_F(TonewheelToSimulator, EdgeLengthsArriveWholeInTheirPacketsAndTheSlotShows
             ASSERT_EQ(wire[1 + i], referencePacket(static_cast<uint8_t>(i % 128), raw)) << i;
             offset += c.chunks[i];
         }
-        EXPECT_EQ(wire.back(), eof);
+        EXPECT_EQ(wire.back(), eofPacket);
     }
     const auto one = fileDumpReceived();
     EXPECT_EQ(one[1], (Bytes{0xF0, 0x7E, 0x00, 0x07, 0x02, 0x00, 0x01, 0x40, 0x01, 0x3B, 0xF7}));
@@ -203,7 +203,7 @@ TEST_F(TonewheelToSimulator, TheInstrumentsNaksAndCancelsEndAsTheyShould)
             EXPECT_EQ(boxes.presses(texts::transmissionAborted), errorBoxes + 1);
             EXPECT_EQ(boxes.seen.back().message,
                       juce::String(texts::transmissionAborted) + c.error);
-            EXPECT_NE(wire.back(), eof);
+            EXPECT_NE(wire.back(), eofPacket);
             if (c.editorCancels == 1)
             {
                 EXPECT_EQ(wire.back(), cancel);

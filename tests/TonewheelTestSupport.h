@@ -15,7 +15,7 @@ namespace kestra::tonewheeltest
 using Bytes = std::vector<uint8_t>;
 
 inline const Bytes ack = {0xF0, 0x7E, 0x00, 0x7F, 0x00, 0xF7};
-inline const Bytes eof = {0xF0, 0x7E, 0x00, 0x7B, 0x00, 0xF7};
+inline const Bytes eofPacket = {0xF0, 0x7E, 0x00, 0x7B, 0x00, 0xF7};
 inline const Bytes cancel = {0xF0, 0x7E, 0x00, 0x7D, 0x00, 0xF7};
 
 inline Bytes nak(uint8_t code)
@@ -170,7 +170,7 @@ struct Reassembly
             }
             return true;
         }
-        if (m == eof)
+        if (m == eofPacket)
         {
             if (!header || complete || cancelled)
                 ++faults;

@@ -172,7 +172,7 @@ TEST_F(TonewheelWire, EveryLengthGoesOutInFullPacketsThenTheRest)
             }
             wire.takeEvents();
         }
-        EXPECT_EQ(ackOne(), eof);
+        EXPECT_EQ(ackOne(), eofPacket);
         EXPECT_EQ(wire.takeEvents(), (std::vector<int>{TransferFinished}));
     }
 }
@@ -202,7 +202,7 @@ TEST_F(TonewheelWire, TheLargestTonewheelArrivesWholeWithNumbersWrappingAt127)
         ASSERT_FALSE(message.empty());
         instrument.take(message);
         progressEvents += wire.takeEvents().size();
-        if (message == eof)
+        if (message == eofPacket)
             break;
         EXPECT_EQ(message[5], packets % 128) << packets;
         ++packets;
@@ -258,7 +258,7 @@ TEST_F(TonewheelWire, TwoNaksResendThePacketAndEachPacketCountsItsOwn)
     receive(nak(0));
     EXPECT_EQ(wire.take(), (std::vector<Bytes>{packet1, packet1}));
     EXPECT_EQ(ackOne(), referencePacket(2, slice(data, 208, 92)));
-    EXPECT_EQ(ackOne(), eof);
+    EXPECT_EQ(ackOne(), eofPacket);
     EXPECT_EQ(wire.takeEvents(),
               (std::vector<int>{TransferProgress, TransferProgress, TransferFinished}));
 }
@@ -361,7 +361,7 @@ TEST_F(TonewheelWire, AfterTheEofOnlyTheInstrumentsRefusalIsReported)
 {
     start(3, patternData(5));
     ackOne();
-    EXPECT_EQ(ackOne(), eof);
+    EXPECT_EQ(ackOne(), eofPacket);
     wire.takeEvents();
     for (const auto& reply : {ack, nak(2), ack})
         receive(reply);
@@ -438,7 +438,7 @@ TEST_F(TonewheelWire, LoadingANewTonewheelEndsAnOldTransferWithoutAWord)
 TEST_F(TonewheelWire, AnEmptyTonewheelSendsTheEofAtTheFirstAck)
 {
     start(3, {});
-    EXPECT_EQ(ackOne(), eof);
+    EXPECT_EQ(ackOne(), eofPacket);
     EXPECT_EQ(wire.takeEvents(), (std::vector<int>{TransferFinished}));
 }
 
@@ -467,7 +467,7 @@ TEST_F(TonewheelWire, NothingFollowsTheCancelWhileAcksArriveOnAnotherThread)
         if (!cancelled)
         {
             // The whole tonewheel went out first (unlikely, but not wrong).
-            EXPECT_EQ(sent.back(), eof);
+            EXPECT_EQ(sent.back(), eofPacket);
             continue;
         }
         const auto at = std::find(sent.begin(), sent.end(), cancel);

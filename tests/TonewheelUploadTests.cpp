@@ -85,7 +85,7 @@ private:
         if (current.take(m))
         {
             ++dumpCount;
-            if (current.complete && m == eof && current.header)
+            if (current.complete && m == eofPacket && current.header)
             {
                 // The slot takes the name of the new tonewheel.
                 const int slot = current.header->type[2] - '1' + 3;
@@ -94,7 +94,7 @@ private:
             }
             if (isHeader(m) || isDataPacket(m))
                 answerFileDump();
-            else if (m == eof && !eofReply.empty())
+            else if (m == eofPacket && !eofReply.empty())
                 reply(eofReply);
             return;
         }
@@ -223,7 +223,7 @@ TEST_F(TonewheelUpload, AOneMebibyteFileReachesTheInstrumentWholeAndTheHandshake
 
     // After the EOF: the identity request, then the three dump sections.
     const auto all = instrument.received();
-    const auto eofAt = std::find(all.begin(), all.end(), eof);
+    const auto eofAt = std::find(all.begin(), all.end(), eofPacket);
     ASSERT_NE(eofAt, all.end());
     std::vector<Bytes> after;
     for (auto it = eofAt + 1; it != all.end(); ++it)

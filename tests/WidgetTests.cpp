@@ -219,8 +219,9 @@ TEST(CustomComboBox, ItsOpenListShowsTwentyPixelItems)
     {
         auto& desktop = juce::Desktop::getInstance();
         for (int i = 0; i < desktop.getNumComponents(); ++i)
-            if (auto* c = desktop.getComponent(i); c != &window && c->isShowing())
-                return c;
+            if (auto* c = desktop.getComponent(i);
+                c != &window && c->isShowing() && c->getNumChildComponents() > 0)
+                return c; // not a drop shadow (on Windows, windows of their own)
         return nullptr;
     };
 

@@ -3,6 +3,8 @@
 // Support for tests that need JUCE's message loop and, for windows, an X
 // display (run them under xvfb-run).
 
+#include "Environment.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <gtest/gtest.h>
@@ -25,7 +27,7 @@ public:
         // Settings files go to a folder of the test's own, never the user's.
         settingsFolder = juce::File::createTempFile("kestra-test-settings");
         settingsFolder.createDirectory();
-        setenv("XDG_CONFIG_HOME", settingsFolder.getFullPathName().toRawUTF8(), 1);
+        setEnvironmentVariable(settingsBaseVariable, settingsFolder.getFullPathName());
         juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase*
         { return nullptr; };
         initialiser = std::make_unique<juce::ScopedJuceInitialiser_GUI>();

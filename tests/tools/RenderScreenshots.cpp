@@ -4,6 +4,7 @@
 // connected; one more picture shows it connected to a simulated "Kestra Brio".
 
 #include "../support/EditorTestProbe.h"
+#include "../support/Environment.h"
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 
@@ -97,7 +98,8 @@ int main(int argc, char* argv[])
         // Settings stay out of the user's folder.
         const auto settings = juce::File::createTempFile("kestra-screenshot-settings");
         settings.createDirectory();
-        setenv("XDG_CONFIG_HOME", settings.getFullPathName().toRawUTF8(), 1);
+        kestra::testing::setEnvironmentVariable(kestra::testing::settingsBaseVariable,
+                                                settings.getFullPathName());
 
         MainContentComponent editor(createSimulatedMidiServices("model=1"));
         EditorTestProbe probe(editor);
