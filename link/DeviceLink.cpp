@@ -175,15 +175,29 @@ void DeviceLink::sendBulkModeMessage(uint8_t mode)
     send(sysex::bulkModeMessage(mode));
 }
 
-void DeviceLink::sendParameter(int number)
+bool DeviceLink::sendParameter(int number)
 {
     if (!isValidParameterNumber(number))
-        return;
-    const float value = parameterValue(number);
+        return false;
     if (number < firstSettingParameter)
-        sendParameterValueMessage(number, value);
-    else
-        sendParameterByteMessage(number, static_cast<uint8_t>(settingByteFor(number, value)));
+    {
+        sendParameterValueMessage(number, parameterValue(number));
+        return false;
+    }
+
+    bool mended = false;
+    const int byte = updateParameterValues(
+        [&](ParameterValues& v)
+        {
+            float& stored = v[static_cast<size_t>(number)];
+            const int sent = settingByteFor(number, stored);
+            mended = !isFramableSetting(stored);
+            if (mended)
+                stored = static_cast<float>(sent);
+            return sent;
+        });
+    sendParameterByteMessage(number, static_cast<uint8_t>(byte));
+    return mended;
 }
 
 void DeviceLink::sendToInstrument(const uint8_t* data, size_t size)

@@ -54,8 +54,11 @@ public:
     void sendIdentityRequest();
     void sendResetRequest();
     void sendBulkModeMessage(uint8_t mode);
-    // Value message for 0 ... 84, byte message for 85 ... 98.
-    void sendParameter(int number);
+    // Value message for 0 ... 84, byte message for 85 ... 98. A setting that no
+    // byte can carry goes out mended (settingByteFor) and the store takes the
+    // mended value, so that it holds what the instrument now holds; the result
+    // is true then.
+    bool sendParameter(int number);
 
     // ---- the project record and the parameter store -----------------------------
     ProjectRecord record() const;

@@ -201,11 +201,16 @@ Decoded decodeInstrumentMessage(const uint8_t* m, size_t size)
         break;
     case tonewheelNameCommand:
     {
+        // The name runs to the first 0x00, which must come before the F7: a
+        // name without its end may be cut short, and is not taken at all.
+        size_t end = 5;
+        while (end + 1 < size && m[end] != 0x00)
+            ++end;
+        if (end + 1 >= size)
+            break;
         d.kind = Decoded::Kind::tonewheelName;
         d.number = m[4];
-        // The name runs to the first 0x00, or to the end of the message at the latest.
-        for (size_t i = 5; i + 1 < size && m[i] != 0x00; ++i)
-            d.name.push_back(static_cast<char>(m[i]));
+        d.name.assign(reinterpret_cast<const char*>(m + 5), end - 5);
         break;
     }
     case bulkModeCommand:

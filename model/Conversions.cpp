@@ -104,15 +104,20 @@ int overdriveModelFor(const ParameterValues& v, int blockStart)
     return -1;
 }
 
+bool isFramableSetting(float storedValue)
+{
+    // Truncated toward zero, -0.9 ... 127.9 give 0 ... 127. Written so that NaN fails.
+    return storedValue > -1.0f && storedValue < 128.0f;
+}
+
 int settingByteFor(int n, float storedValue)
 {
-    const auto* list = parameterInfo(n).options;
-    const int highest = list != nullptr ? list->count - 1 : 127;
-    if (!(storedValue >= 0.0f)) // negative or NaN
+    if (isFramableSetting(storedValue))
+        return static_cast<int>(storedValue);
+    if (!(storedValue > 0.0f)) // negative, or NaN
         return 0;
-    if (storedValue >= static_cast<float>(highest))
-        return highest;
-    return static_cast<int>(storedValue);
+    const auto* list = parameterInfo(n).options;
+    return list != nullptr ? list->count - 1 : 127;
 }
 
 SendList storeSliderChange(ParameterValues& v, const ParameterValues& D, int n, float x,

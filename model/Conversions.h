@@ -32,9 +32,14 @@ int optionIndexFor(float storedValue, int optionCount);
 int overdriveModelFor(const ParameterValues& v, int blockStart);
 
 // The byte that a setting value travels as: the stored value truncated toward
-// zero and kept inside the parameter's option range, so that every data byte
-// of the message stays 7-bit whatever a file or the instrument put there.
+// zero. A value whose truncation is not 0 ... 127 (negative, 128 and above, not
+// finite) cannot be framed as a 7-bit data byte; it goes as the nearest end of
+// the parameter's option range instead (NaN as 0).
 int settingByteFor(int n, float storedValue);
+
+// True when settingByteFor sends the stored value itself, truncated; false when
+// it sends a mended one, which the store should then take over.
+bool isFramableSetting(float storedValue);
 
 // The parameter numbers that one change sends, in order.
 struct SendList

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End to end: the real editor against the simulated instrument, in a virtual
 # display of its own, clicked through as a musician would with xdotool:
-# connect, a value on each page, undo and redo of a slider drag with the keys,
-# the MIDI monitor, store, reset (answered "No", then "Yes"),
+# connect, a value on each page, a double-click back to a default, undo and
+# redo of a slider drag with the keys, the MIDI monitor, store, reset
+# (answered "No", then "Yes"),
 # save a project and open it again, upload a tonewheel through the TONEWHEEL
 # menu, disconnect. After each step a screenshot goes to <build>/e2e/ and the
 # simulated instrument's log must show the expected exchange.
@@ -156,6 +157,13 @@ type_into_slider() {
     click_row 700 "$1"
     xdotool type --delay 5 -- "$2"
     xdotool key Return
+}
+# A double-click at (x, row y): two clicks in quick succession, where a hand
+# would make them, well inside the double-click time.
+double_click_row() {
+    editor_alive
+    locate
+    xdotool mousemove --sync $((left + $1)) $((top + $2 + 12)) click --repeat 2 --delay 80 1 sleep 0.15
 }
 # A slider at row y dragged from x1 to x2.
 drag_slider() {
@@ -315,6 +323,16 @@ m=$(mark)
 type_into_slider 230 -3 # Pedals Level
 expect_log "$m" "$(sent_value 4)" "Pedals Level (4)"
 shot tone-generator
+
+begin "a double-click returns the changed slider to its default"
+m=$(mark)
+double_click_row 700 230 # Pedals Level, at -3 dB since the step before
+# 6.0 dB, its default: the float 0x40C00000 in five 7-bit groups, low first.
+expect_log "$m" ' in F0 7D 1E 01 04 00 00 00 00 06 04 F7' "Pedals Level back at 6.0 dB (4)"
+# One change, the return: no value box opened and took the second click.
+sleep 1
+[ "$(since "$m" | grep -c "$(sent_value 4)")" -eq 1 ] || fail "not one message for Pedals Level: $(since "$m" | grep "$(sent_value 4)")"
+shot double-click
 
 begin "a value on the Vibrato and Chorus page"
 click_page 1

@@ -62,9 +62,9 @@ SimulatedInstrument::SimulatedInstrument(VirtualMidiServices& services, Simulato
     for (int i = 0; i < ports.extraOutputsBefore; ++i)
         midi.addOutputPort(dummyPortName(dummyOutputs++), nullptr);
 
-    inputPort = midi.addInputPort(instrumentPortName, ports.busy);
+    inputPort = midi.addInputPort(config.portName, ports.busy);
     outputPort = midi.addOutputPort(
-        instrumentPortName, [this](const uint8_t* data, size_t size) { receive(data, size); },
+        config.portName, [this](const uint8_t* data, size_t size) { receive(data, size); },
         ports.busy);
 
     for (int i = 0; i < ports.extraInputsAfter; ++i)
@@ -219,9 +219,11 @@ std::string SimulatedInstrument::formatLogLine(const LogEntry& entry)
 bool SimulatedInstrument::waitUntilIdle(std::chrono::milliseconds deadline) const
 {
     std::unique_lock<std::mutex> guard(lock);
-    return idle.wait_for(
-        guard, deadline,
-        [this] { return stopping || (incoming.empty() && outgoing.empty() && !busyHandling); });
+    return idle.wait_for(guard, deadline,
+                         [this] {
+                             return stopping || (incoming.empty() && outgoing.empty() &&
+                                                 dueCues.empty() && !busyHandling);
+                         });
 }
 
 // ---- threads ------------------------------------------------------------------------
@@ -243,6 +245,16 @@ void SimulatedInstrument::run()
     {
         if (stopping)
             break;
+
+        // A cue that is due is played first: what it sends is queued behind
+        // what is already due.
+        if (!dueCues.empty() && dueCues.begin()->first.first <= Clock::now())
+        {
+            const SimulatorCue cue = std::move(dueCues.begin()->second);
+            dueCues.erase(dueCues.begin());
+            playCue(cue);
+            continue;
+        }
 
         // Answers that are due go first, in the order they were queued.
         if (!outgoing.empty() && outgoing.begin()->first.first <= Clock::now())
@@ -268,11 +280,20 @@ void SimulatedInstrument::run()
             continue;
         }
 
-        idle.notify_all();
-        if (outgoing.empty())
+        if (outgoing.empty() && dueCues.empty())
+        {
+            idle.notify_all();
             wake.wait(guard);
+        }
         else
-            wake.wait_until(guard, outgoing.begin()->first.first);
+        {
+            auto next = Clock::time_point::max();
+            if (!outgoing.empty())
+                next = outgoing.begin()->first.first;
+            if (!dueCues.empty())
+                next = std::min(next, dueCues.begin()->first.first);
+            wake.wait_until(guard, next);
+        }
     }
     idle.notify_all();
 }
@@ -337,6 +358,32 @@ void SimulatedInstrument::reportParameter(int number, int delayMs)
     queue(sysex::parameterByteMessage(number, static_cast<uint8_t>(clamped)), delayMs);
 }
 
+void SimulatedInstrument::scheduleCues(int delayMs)
+{
+    if (cuesScheduled)
+        return;
+    cuesScheduled = true;
+    const auto end = Clock::now() + std::chrono::milliseconds(std::max(0, delayMs));
+    for (const auto& cue : config.cues)
+        dueCues.emplace(
+            std::make_pair(end + std::chrono::milliseconds(cue.afterMs), nextSequence++), cue);
+}
+
+void SimulatedInstrument::playCue(const SimulatorCue& cue)
+{
+    if (cue.number < 0)
+    {
+        queue(cue.bytes);
+        return;
+    }
+    // As turnKnob: a "Kestra Tavo" has no settings to turn.
+    if (!isValidParameterNumber(cue.number) ||
+        (isSettingParameter(cue.number) && !exchangesSettings()))
+        return;
+    parameterValues[static_cast<size_t>(cue.number)] = cue.value;
+    reportParameter(cue.number);
+}
+
 void SimulatedInstrument::reportValues()
 {
     const int last = exchangesSettings() ? numParameters - 1 : lastParameterOfModel3;
@@ -383,6 +430,8 @@ void SimulatedInstrument::handle(const Bytes& message)
         else if (decoded.number == 0x7C)
             reportNames(delay);
         queue(sysex::doneMessage(), delay);
+        if (decoded.number == 0x7C)
+            scheduleCues(delay); // the handshake ends with this section
         break;
     }
     case Kind::storeRequest:

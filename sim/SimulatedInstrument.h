@@ -3,8 +3,8 @@
 // A simulated Kestra organ behind a pair of virtual MIDI ports, for working on
 // the editor without the instrument.
 //
-// It adds the port pair "Tollmark Kestra MIDI Port" (an input and an output,
-// optionally with dummy ports around them) to a VirtualMidiServices. What the
+// It adds the port pair "Tollmark Kestra MIDI Port" (or another name; an input
+// and an output, optionally with dummy ports around them) to a VirtualMidiServices. What the
 // editor sends on the output is queued to the instrument's own worker thread,
 // which answers on the input as the organ would:
 //
@@ -107,12 +107,26 @@ struct SimulatorPorts
     bool busy = false; // the named pair cannot be opened
 };
 
+// Something the instrument does on its own, a while after the first handshake
+// has ended (its last dump section is out): a player turns a knob (parameter
+// `number` to `value`, reported as the parameter's kind travels), or raw bytes
+// go to the editor as one delivery of the input port, whatever they are.
+struct SimulatorCue
+{
+    int afterMs = 0;
+    int number = -1; // 0 ... 98: a knob; -1: the raw bytes
+    float value = 0.0f;
+    sysex::Bytes bytes;
+};
+
 struct SimulatorConfig
 {
     // Protocol 5, model code 3 ("Kestra"), hardware revision 0, firmware 1.5.
     sysex::Identity identity{sysex::protocolVersion, sysex::modelCodeOffset, 0, 1, 5, 0};
     SimulatorFaults faults;
     SimulatorPorts ports;
+    std::string portName = instrumentPortName; // the name of its port pair
+    std::vector<SimulatorCue> cues;            // in the order given
     std::string logPath; // empty: no log file; else every message is appended there
 };
 
@@ -228,6 +242,9 @@ private:
     bool exchangesSettings() const; // false for the "Kestra Tavo"
     void resetToDefaults();
 
+    void scheduleCues(int delayMs);
+    void playCue(const SimulatorCue& cue);
+
     void transmit(const Bytes& message); // the worker, without `lock`
     void record(Direction direction, const uint8_t* data, size_t size);
 
@@ -250,6 +267,9 @@ private:
     std::deque<Bytes> incoming;
     std::map<std::pair<Clock::time_point, uint64_t>, Bytes> outgoing; // by due time, then order
     uint64_t nextSequence = 0;
+    // Cues by due time, then order; scheduled once, when the first handshake ends.
+    std::map<std::pair<Clock::time_point, uint64_t>, SimulatorCue> dueCues;
+    bool cuesScheduled = false;
     bool busyHandling = false;
     bool stopping = false;
 

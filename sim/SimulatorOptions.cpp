@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -100,6 +102,94 @@ bool parseFirmware(const std::string& text, sysex::Identity& identity)
     return true;
 }
 
+// "ITEM@MS;ITEM@MS...": each item parsed by `parseItem`, each delay 0 ... maxDelayMs.
+bool parseCues(const std::string& text,
+               const std::function<bool(const std::string&, SimulatorCue&)>& parseItem,
+               std::vector<SimulatorCue>& cues)
+{
+    std::vector<SimulatorCue> parsed;
+    for (const auto& part : split(text, ';'))
+    {
+        const auto at = part.rfind('@');
+        if (at == std::string::npos)
+            return false;
+        SimulatorCue cue;
+        if (!parseNumber(trimmed(part.substr(at + 1)), 0, maxDelayMs, cue.afterMs) ||
+            !parseItem(trimmed(part.substr(0, at)), cue))
+            return false;
+        parsed.push_back(std::move(cue));
+    }
+    cues.insert(cues.end(), parsed.begin(), parsed.end());
+    return true;
+}
+
+// "N:V": a parameter number and a value it can travel as: any finite float for
+// 0 ... 84, a whole 0 ... 127 for the settings 85 ... 98.
+bool parseKnob(const std::string& text, SimulatorCue& cue)
+{
+    const auto parts = split(text, ':');
+    if (parts.size() != 2 || !parseNumber(trimmed(parts[0]), 0, numParameters - 1, cue.number))
+        return false;
+    const std::string value = trimmed(parts[1]);
+    if (value.empty() || value.size() > 40)
+        return false;
+    char* end = nullptr;
+    const float v = std::strtof(value.c_str(), &end);
+    if (end != value.c_str() + value.size() || !std::isfinite(v))
+        return false;
+    if (isSettingParameter(cue.number) && !(v >= 0.0f && v <= 127.0f && v == std::floor(v)))
+        return false;
+    cue.value = v;
+    return true;
+}
+
+// Hexadecimal bytes, blanks between them allowed; "XX*N" is the byte XX N times
+// (1 ... 65536). At least one byte, at most 65536 in all.
+bool parseRawBytes(const std::string& text, SimulatorCue& cue)
+{
+    constexpr size_t maxBytes = 65536;
+    auto hexValue = [](char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    sysex::Bytes bytes;
+    size_t i = 0;
+    while (i < text.size())
+    {
+        if (text[i] == ' ' || text[i] == '\t')
+        {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= text.size() || hexValue(text[i]) < 0 || hexValue(text[i + 1]) < 0)
+            return false;
+        const auto byte = static_cast<uint8_t>(hexValue(text[i]) * 16 + hexValue(text[i + 1]));
+        i += 2;
+        int times = 1;
+        if (i < text.size() && text[i] == '*')
+        {
+            const auto start = ++i;
+            while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+                ++i;
+            if (!parseNumber(text.substr(start, i - start), 1, maxBytes, times))
+                return false;
+        }
+        if (bytes.size() + static_cast<size_t>(times) > maxBytes)
+            return false;
+        bytes.insert(bytes.end(), static_cast<size_t>(times), byte);
+    }
+    if (bytes.empty())
+        return false;
+    cue.bytes = std::move(bytes);
+    return true;
+}
+
 struct Option
 {
     const char* name;
@@ -190,6 +280,19 @@ const std::vector<Option>& optionTable()
              c.ports.busy = true;
              return true;
          }},
+        {"port-name", true, "a port name",
+         [](const std::string& v, SimulatorConfig& c)
+         {
+             if (v.empty())
+                 return false;
+             c.portName = v;
+             return true;
+         }},
+        {"play", true, "N:V@MS[;N:V@MS...] (N 0 ... 98; V a number, whole 0 ... 127 for 85 ... 98)",
+         [](const std::string& v, SimulatorConfig& c) { return parseCues(v, parseKnob, c.cues); }},
+        {"send", true, "HEX@MS[;HEX@MS...] (hexadecimal bytes, XX*N for N of them)",
+         [](const std::string& v, SimulatorConfig& c)
+         { return parseCues(v, parseRawBytes, c.cues); }},
         {"log", true, "a file path",
          [](const std::string& v, SimulatorConfig& c)
          {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 #include <vector>
 
@@ -76,10 +77,12 @@ TEST_F(DeviceLinkTest, NumbersAndSlotsOutsideTheStoreAreDropped)
 TEST_F(DeviceLinkTest, ShortMessagesNeverReadStaleBufferBytes)
 {
     // A long name first, then a name message without terminator: the second
-    // name ends with its own message, not in the first one's bytes.
+    // is not completed from the first one's bytes; it is not taken at all.
     receive(sysex::tonewheelNameMessage(3, "ABCDEFGHIJKLMNOP"));
+    host.posted.clear();
     receive({0xF0, 0x7D, 0x1E, 0x09, 0x03, 0x51, 0xF7});
-    EXPECT_EQ(link.tonewheelName(3), "ALT1 -  Q");
+    EXPECT_EQ(link.tonewheelName(3), "ALT1 -  ABCDEFGHIJKLMNOP");
+    EXPECT_TRUE(host.posted.empty());
     // A value message cut short is dropped rather than completed from the buffer.
     receive(sysex::parameterValueMessage(6, 7000.0f));
     receive({0xF0, 0x7D, 0x1E, 0x01, 0x06, 0x00, 0x00, 0xF7});
@@ -126,19 +129,62 @@ TEST(DeviceLinkVersion, MinorNumbers)
     EXPECT_EQ(DeviceLink::makeVersionText(1, 31), "rel 1.3.1");
 }
 
-TEST_F(DeviceLinkTest, SendParameterChoosesTheMessageAndKeepsBytesSevenBit)
+TEST_F(DeviceLinkTest, SendParameterChoosesTheMessage)
 {
     link.setParameterValue(5, 1.0f);
     link.setParameterValue(90, 3.7f);
-    link.setParameterValue(97, 200.0f); // a file can carry anything
-    link.sendParameter(5);
-    link.sendParameter(90);
-    link.sendParameter(97);
-    ASSERT_EQ(host.sent.size(), 3u);
+    EXPECT_FALSE(link.sendParameter(5));
+    EXPECT_FALSE(link.sendParameter(90));
+    ASSERT_EQ(host.sent.size(), 2u);
     EXPECT_EQ(host.sent[0], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x01, 0x05, 0x00, 0x00, 0x00, 0x00,
                                           0x7C, 0x03, 0xF7}));
-    EXPECT_EQ(host.sent[1], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x05, 0x01, 0xF7}));
-    EXPECT_EQ(host.sent[2], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x0C, 0x05, 0xF7}));
+    // 3.7 truncated is 3: outside the two options of 90, but a 7-bit byte, so it goes as it is.
+    EXPECT_EQ(host.sent[1], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02, 0x05, 0x03, 0xF7}));
+    EXPECT_EQ(link.parameterValue(90), 3.7f);
+}
+
+TEST_F(DeviceLinkTest, SettingsGoAsStoredUnlessNoByteCanCarryThemThenTheStoreTakesWhatWasSent)
+{
+    struct Case
+    {
+        int n;
+        float stored;
+        uint8_t byte;
+        float storedAfter;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const Case cases[] = {
+        // in the option range
+        {97, 2.0f, 0x02, 2.0f},
+        {86, 1.5f, 0x01, 1.5f},
+        {85, -0.5f, 0x00, -0.5f},
+        // out of the option range, but 7-bit
+        {90, 3.7f, 0x03, 3.7f},
+        {88, 127.0f, 0x7F, 127.0f},
+        {88, 127.9f, 0x7F, 127.9f},
+        {97, 6.0f, 0x06, 6.0f},
+        // cannot be framed: the nearest end of the option range
+        {85, 200.0f, 0x01, 1.0f},
+        {97, 128.0f, 0x05, 5.0f},
+        {97, -1.0f, 0x00, 0.0f},
+        {97, -inf, 0x00, 0.0f},
+        {97, inf, 0x05, 5.0f},
+        {97, nan, 0x00, 0.0f},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << c.n << " stored " << c.stored);
+        host.sent.clear();
+        link.setParameterValue(c.n, c.stored);
+        const bool mended = link.sendParameter(c.n);
+        ASSERT_EQ(host.sent.size(), 1u);
+        EXPECT_EQ(host.sent[0], sysex::Bytes({0xF0, 0x7D, 0x1E, 0x02,
+                                              static_cast<uint8_t>(c.n - 85), c.byte, 0xF7}));
+        EXPECT_EQ(mended, !(c.storedAfter == c.stored)); // NaN included
+        const float after = link.parameterValue(c.n);
+        EXPECT_EQ(std::memcmp(&after, &c.storedAfter, sizeof after), 0) << after;
+    }
 }
 
 TEST_F(DeviceLinkTest, TheReceivePathOnlyStoresAndPosts)

@@ -241,13 +241,29 @@ TEST(Conversions, OptionIndexAndSettingByte)
     EXPECT_EQ(optionIndexFor(-0.5f, 2), -1);
     EXPECT_EQ(optionIndexFor(std::nanf(""), 2), -1);
 
-    // Truncated toward zero, and always inside the option range so the byte stays 7-bit.
-    EXPECT_EQ(settingByteFor(90, 3.7f), 1);
-    EXPECT_EQ(settingByteFor(97, 3.7f), 3);
-    EXPECT_EQ(settingByteFor(97, 200.0f), 5);
-    EXPECT_EQ(settingByteFor(97, -3.0f), 0);
-    EXPECT_EQ(settingByteFor(97, std::nanf("")), 0);
-    EXPECT_EQ(settingByteFor(97, INFINITY), 5);
+    // Truncated toward zero whenever that fits a 7-bit byte, option range or not;
+    // only what cannot be framed goes to the nearest end of the option range.
+    struct Case
+    {
+        int n;
+        float stored;
+        int byte;
+        bool framable;
+    };
+    const Case cases[] = {
+        {90, 3.7f, 3, true},      {97, 3.7f, 3, true},       {88, 127.0f, 127, true},
+        {88, 127.9f, 127, true},  {97, 6.0f, 6, true},       {85, -0.5f, 0, true},
+        {85, 200.0f, 1, false},   {97, 200.0f, 5, false},    {97, 128.0f, 5, false},
+        {97, -1.0f, 0, false},    {97, -3.0f, 0, false},     {97, std::nanf(""), 0, false},
+        {97, INFINITY, 5, false}, {97, -INFINITY, 0, false}, {86, 1.0e30f, 1, false},
+        {98, -1.0e-30f, 0, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << c.n << " stored " << c.stored);
+        EXPECT_EQ(settingByteFor(c.n, c.stored), c.byte);
+        EXPECT_EQ(isFramableSetting(c.stored), c.framable);
+    }
 }
 
 TEST(ProjectRecord, InitialRecordIsTheFileImageOfTheDefaults)

@@ -597,6 +597,49 @@ TEST_F(ProjectFiles, OpeningWhileConnectedSendsEveryValuePacedBetweenTheBulkMode
     }
 }
 
+TEST_F(ProjectFiles, SettingsGoAsStoredAndOnlyUnframeableOnesAreMendedInTheStoreAndTheFile)
+{
+    struct Case
+    {
+        int n;
+        float stored; // in the opened file
+        uint8_t byte; // on the wire
+        float kept;   // in the store and the saved file afterwards
+        int shown;    // selected item index, -1 for none
+    };
+    const Case cases[] = {
+        {86, 0.0f, 0x00, 0.0f, 0},  // in range
+        {87, 1.9f, 0x01, 1.9f, 1},  // in range, truncated on the wire only
+        {90, 3.7f, 0x03, 3.7f, -1}, // out of range, 7-bit: as it is
+        {88, 127.0f, 0x7F, 127.0f, -1}, {97, 6.0f, 0x06, 6.0f, -1},
+        {85, 200.0f, 0x01, 1.0f, 1}, // cannot be framed: mended, and kept mended
+        {91, -2.0f, 0x00, 0.0f, 0},     {98, -1.0e9f, 0x00, 0.0f, 0},
+        {96, 1.0e9f, 0x01, 1.0f, 1}, // (a file holds no NaN or infinity: it is refused)
+    };
+    connectToRecorder();
+    auto project = ProjectRecord::initial();
+    for (const auto& c : cases)
+        project.parameterValues[static_cast<size_t>(c.n)] = c.stored;
+    editor.openProjectFrom(writeProject("settings.tkp", project));
+    ASSERT_TRUE(pumpUntil([&] { return transmissionOver(); }, 20000ms));
+
+    const auto sent = device.all();
+    ASSERT_EQ(sent.size(), 101u);
+    const auto saved = folder.getChildFile("saved.tkp");
+    editor.saveProjectTo(saved);
+    const auto savedRecord = projectfile::parse(readAll(saved).data(), 416);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << c.n << " stored " << c.stored);
+        EXPECT_EQ(sent[static_cast<size_t>(c.n + 1)].bytes,
+                  (Bytes{0xF0, 0x7D, 0x1E, 0x02, static_cast<uint8_t>(c.n - 85), c.byte, 0xF7}));
+        EXPECT_EQ(bitsOf(probe.link().parameterValue(c.n)), bitsOf(c.kept));
+        EXPECT_EQ(bitsOf(savedRecord.record.parameterValues[static_cast<size_t>(c.n)]),
+                  bitsOf(c.kept));
+        EXPECT_EQ(probe.selector(c.n)->getSelectedItemIndex(), c.shown);
+    }
+}
+
 TEST_F(ProjectFiles, TheHeartbeatWaitsUntilTheSendIsOver)
 {
     connectToRecorder();

@@ -1114,6 +1114,29 @@ TEST(SimulatorOptions, ValidStrings)
          }},
         {"busy", [](SimulatorConfig& c) { c.ports.busy = true; }},
         {"log=/tmp/a=b.log", [](SimulatorConfig& c) { c.logPath = "/tmp/a=b.log"; }},
+        {"port-name= Organ In/Out ", [](SimulatorConfig& c) { c.portName = "Organ In/Out"; }},
+        {"play=5:42@100;97:4@0",
+         [](SimulatorConfig& c)
+         {
+             c.cues.push_back({100, 5, 42.0f, {}});
+             c.cues.push_back({0, 97, 4.0f, {}});
+         }},
+        {"play=4:-3.5@7,play=88:127@1", // two options add up, in order
+         [](SimulatorConfig& c)
+         {
+             c.cues.push_back({7, 4, -3.5f, {}});
+             c.cues.push_back({1, 88, 127.0f, {}});
+         }},
+        {"send=F7@500;f0 7d1E 05 f7@600",
+         [](SimulatorConfig& c)
+         {
+             c.cues.push_back({500, -1, 0.0f, {0xF7}});
+             c.cues.push_back({600, -1, 0.0f, {0xF0, 0x7D, 0x1E, 0x05, 0xF7}});
+         }},
+        {"send=F0 41*3 F7@0",
+         [](SimulatorConfig& c) {
+             c.cues.push_back({0, -1, 0.0f, {0xF0, 0x41, 0x41, 0x41, 0xF7}});
+         }},
         {" model = 2 , silent ",
          [](SimulatorConfig& c)
          {
@@ -1147,6 +1170,15 @@ TEST(SimulatorOptions, ValidStrings)
         EXPECT_EQ(parsed.ports.extraOutputsAfter, expected.ports.extraOutputsAfter);
         EXPECT_EQ(parsed.ports.busy, expected.ports.busy);
         EXPECT_EQ(parsed.logPath, expected.logPath);
+        EXPECT_EQ(parsed.portName, expected.portName);
+        ASSERT_EQ(parsed.cues.size(), expected.cues.size());
+        for (size_t i = 0; i < expected.cues.size(); ++i)
+        {
+            EXPECT_EQ(parsed.cues[i].afterMs, expected.cues[i].afterMs) << i;
+            EXPECT_EQ(parsed.cues[i].number, expected.cues[i].number) << i;
+            EXPECT_EQ(parsed.cues[i].value, expected.cues[i].value) << i;
+            EXPECT_EQ(parsed.cues[i].bytes, expected.cues[i].bytes) << i;
+        }
     }
 }
 
@@ -1178,6 +1210,23 @@ TEST(SimulatorOptions, InvalidStringsAreReportedAndChangeNothing)
         {"cancel-at-packet=3:128", "option 'cancel-at-packet'"},
         {"extra-inputs=65", "option 'extra-inputs'"},
         {"log=", "option 'log'"},
+        {"port-name=", "option 'port-name'"},
+        {"play=5:42", "option 'play'"},
+        {"play=99:1@0", "option 'play'"},
+        {"play=5@10", "option 'play'"},
+        {"play=5:x@10", "option 'play'"},
+        {"play=5:nan@10", "option 'play'"},
+        {"play=5:1@600001", "option 'play'"},
+        {"play=97:1.5@10", "option 'play'"},
+        {"play=97:128@10", "option 'play'"},
+        {"play=85:-1@10", "option 'play'"},
+        {"play=5:1@10;", "option 'play'"},
+        {"send=@10", "option 'send'"},
+        {"send=F@10", "option 'send'"},
+        {"send=FG@10", "option 'send'"},
+        {"send=F7*0@10", "option 'send'"},
+        {"send=00*65537@10", "option 'send'"},
+        {"send=F7", "option 'send'"},
         {"=5", "unknown option ''"},
     };
     for (const auto& c : cases)
@@ -1198,6 +1247,38 @@ TEST(SimulatorOptions, InvalidStringsAreReportedAndChangeNothing)
     EXPECT_FALSE(parseSimulatorOptions("one,two", config, &both));
     EXPECT_NE(both.find("'one'"), std::string::npos);
     EXPECT_NE(both.find("'two'"), std::string::npos);
+}
+
+TEST(SimulatorCues, PlayedOnceAfterTheFirstHandshakeInTimeOrder)
+{
+    SimulatorConfig config;
+    ASSERT_TRUE(
+        parseSimulatorOptions("port-name=Organ,send=F7@60;55 66@0,play=97:5@30;4:-2.5@30", config));
+    Bench bench(config);
+    EXPECT_EQ(namesOf(bench.midi.getInputDeviceNames()), std::vector<std::string>{"Organ"});
+
+    // Nothing of them before the handshake has ended, however long it takes.
+    const auto dumps = concat(
+        {bench.answersTo(sysex::dumpRequest(0x7D)), bench.answersTo(sysex::dumpRequest(0x7E))});
+    EXPECT_EQ(dumps.size(), static_cast<size_t>(numParameters + 2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(bench.collector.size(), dumps.size());
+
+    // The last section ends it: its answers first, then the cues by time, the
+    // ones of the same time in the order given.
+    const auto names = bench.answersTo(sysex::dumpRequest(0x7C));
+    const auto cues = std::vector<Bytes>(names.end() - 4, names.end());
+    EXPECT_EQ(cues, (std::vector<Bytes>{{0x55, 0x66},
+                                        sysex::parameterByteMessage(97, 5),
+                                        sysex::parameterValueMessage(4, -2.5f),
+                                        {0xF7}}));
+    EXPECT_EQ(std::vector<Bytes>(names.begin(), names.end() - 4),
+              concat({builtInNameMessages(), {done}}));
+    EXPECT_EQ(bench.instrument->values()[97], 5.0f);
+    EXPECT_EQ(bench.instrument->values()[4], -2.5f);
+
+    // A second handshake plays nothing again.
+    EXPECT_EQ(bench.answersTo(sysex::dumpRequest(0x7C)), concat({builtInNameMessages(), {done}}));
 }
 
 TEST(SimulatorOptions, CreatedServicesAreTheInstrumentOnVirtualPorts)

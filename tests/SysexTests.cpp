@@ -100,11 +100,17 @@ TEST(SysexDecoder, InstrumentMessages)
     EXPECT_EQ(d.name, "Jazz");
 }
 
-TEST(SysexDecoder, NameWithoutTerminatorEndsWithTheMessage)
+TEST(SysexDecoder, NameWithoutTerminatorIsNotTaken)
 {
-    const auto d = decode(Bytes{0xF0, 0x7D, 0x1E, 0x09, 0x03, 0x41, 0x42, 0xF7});
+    // Possibly cut short: dropped rather than taken as far as it goes.
+    EXPECT_EQ(decode(Bytes{0xF0, 0x7D, 0x1E, 0x09, 0x03, 0x41, 0x42, 0xF7}).kind, Kind::ignored);
+    EXPECT_EQ(decode(Bytes{0xF0, 0x7D, 0x1E, 0x09, 0x03, 0xF7}).kind, Kind::ignored);
+    // The terminator right after the slot: an empty name.
+    const auto d = decode(Bytes{0xF0, 0x7D, 0x1E, 0x09, 0x03, 0x00, 0xF7});
     EXPECT_EQ(d.kind, Kind::tonewheelName);
-    EXPECT_EQ(d.name, "AB");
+    EXPECT_EQ(d.name, "");
+    // Whatever follows the terminator is not part of the name.
+    EXPECT_EQ(decode(Bytes{0xF0, 0x7D, 0x1E, 0x09, 0x03, 0x41, 0x00, 0x42, 0xF7}).name, "A");
 }
 
 TEST(SysexDecoder, UniversalFileDumpReplies)

@@ -3,6 +3,7 @@
 #include "model/Conversions.h"
 #include "ui/EditHistory.h"
 #include "ui/MidiMonitorWindow.h"
+#include "ui/ParameterSlider.h"
 #include "ui/Pictures.h"
 
 namespace kestra
@@ -232,6 +233,7 @@ void MainContentComponent::addParameterSlider(juce::Slider& slider, int y,
     slider.addListener(this);
 
     // Double-click returns to the revision-0 default as shown; Chorus Level to 0 dB.
+    // (A ParameterSlider lets the double-click through its value box.)
     const auto& defaults = defaultValues(0);
     const double returnValue =
         &info == &chorusLevelControl
@@ -302,7 +304,7 @@ void MainContentComponent::buildPages()
         const auto& info = parameterInfo(n);
         if (info.control == ControlKind::slider)
         {
-            sliders[static_cast<size_t>(n)] = std::make_unique<juce::Slider>();
+            sliders[static_cast<size_t>(n)] = std::make_unique<ParameterSlider>();
             addParameterSlider(*sliders[static_cast<size_t>(n)], y, info);
             entry(*sliders[static_cast<size_t>(n)], views, hiddenForModel2);
         }
@@ -358,7 +360,7 @@ void MainContentComponent::buildPages()
     row(456, 31); // Chorus Mix
     row(494, 30);
     label(522, chorusLevelControl.label, allViews);
-    chorusLevelSlider = std::make_unique<juce::Slider>();
+    chorusLevelSlider = std::make_unique<ParameterSlider>();
     addParameterSlider(*chorusLevelSlider, 522, chorusLevelControl);
     entry(*chorusLevelSlider, allViews);
 

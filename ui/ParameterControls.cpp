@@ -27,7 +27,9 @@ constexpr int rotaryBankSliders[] = {0, 1, 2, 4, 5, 6, 7, 8};
 
 void MainContentComponent::sendParameter(int number)
 {
-    link.sendParameter(number);
+    // A setting that went out mended is stored as sent: its selector shows it.
+    if (link.sendParameter(number))
+        applyReceivedParameter(number);
 }
 
 float MainContentComponent::toControlValue(int number) const

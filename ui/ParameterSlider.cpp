@@ -1,0 +1,78 @@
+#include "ui/ParameterSlider.h"
+
+namespace kestra
+{
+
+ParameterSlider::~ParameterSlider()
+{
+    stopTimer();
+}
+
+void ParameterSlider::mouseDown(const juce::MouseEvent& e)
+{
+    stopTimer(); // a second click: no value box for the first one
+    Slider::mouseDown(e);
+}
+
+void ParameterSlider::mouseUp(const juce::MouseEvent& e)
+{
+    Slider::mouseUp(e);
+
+    // A plain single click (no drag, no Alt+click return, no second click)
+    // opens the value box, once it is clear that no second click follows.
+    const bool altClick = e.mods.withoutMouseButtons() == juce::ModifierKeys::altModifier;
+    if (isEnabled() && isTextBoxEditable() && e.getNumberOfClicks() == 1 &&
+        !e.mouseWasDraggedSinceMouseDown() && !e.mods.isPopupMenu() && !altClick)
+        startTimer(juce::MouseEvent::getDoubleClickTimeout());
+}
+
+void ParameterSlider::mouseDoubleClick(const juce::MouseEvent& e)
+{
+    stopTimer();
+    Slider::mouseDoubleClick(e); // the return value, through sliderValueChanged
+}
+
+bool ParameterSlider::keyPressed(const juce::KeyPress& key)
+{
+    // Typing right after a click does not wait for the double-click time: the
+    // value box opens, all selected, and the character replaces its text.
+    const auto character = key.getTextCharacter();
+    if (isTimerRunning() && character >= ' ' && !key.getModifiers().isCommandDown())
+    {
+        stopTimer();
+        showTextBox();
+        for (auto* child : getChildren())
+            if (auto* box = dynamic_cast<juce::Label*>(child))
+                if (auto* editor = box->getCurrentTextEditor())
+                {
+                    editor->insertTextAtCaret(juce::String::charToString(character));
+                    return true;
+                }
+    }
+    return Slider::keyPressed(key);
+}
+
+void ParameterSlider::timerCallback()
+{
+    stopTimer();
+    if (isShowing() && isEnabled() && isTextBoxEditable())
+        showTextBox();
+}
+
+void ParameterSlider::lookAndFeelChanged()
+{
+    Slider::lookAndFeelChanged(); // makes a new value box
+    passClicksThroughValueBox();
+}
+
+void ParameterSlider::passClicksThroughValueBox()
+{
+    // The value box is the slider's only label. It stays editable (the slider
+    // then keeps a click from moving the bar) but lets the clicks through to
+    // the slider; its editor, once open, takes clicks as usual.
+    for (auto* child : getChildren())
+        if (auto* box = dynamic_cast<juce::Label*>(child))
+            box->setInterceptsMouseClicks(false, true);
+}
+
+} // namespace kestra

@@ -1,0 +1,38 @@
+#pragma once
+
+// The slider of every parameter. In its bar style the value box lies over the
+// whole slider and, left to itself, opens for typing on the first click of a
+// double-click, so that the second click lands in the box and the return to
+// the default never happens. Here the clicks go to the slider itself: a
+// double-click returns to the default (as a user's change: stored and sent),
+// and the value box opens only once the double-click time has passed without
+// a second click, or at once when the user starts typing before then.
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace kestra
+{
+
+class ParameterSlider final : public juce::Slider, private juce::Timer
+{
+public:
+    ParameterSlider() = default;
+    ~ParameterSlider() override;
+
+    // True while a single click waits to see whether a second one follows.
+    bool isValueBoxPending() const { return isTimerRunning(); }
+
+    void mouseDown(const juce::MouseEvent& e) override;
+    void mouseUp(const juce::MouseEvent& e) override;
+    void mouseDoubleClick(const juce::MouseEvent& e) override;
+    bool keyPressed(const juce::KeyPress& key) override;
+    void lookAndFeelChanged() override;
+
+private:
+    void timerCallback() override;
+    void passClicksThroughValueBox();
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ParameterSlider)
+};
+
+} // namespace kestra
