@@ -283,7 +283,13 @@ private:
         explicit ProjectSendOutlet(MainContentComponent& c) : owner(c) {}
         bool linkUp() override { return owner.linkUpForProjectSend.load(); }
         void sendBulkMode(uint8_t mode) override { owner.link.sendBulkModeMessage(mode); }
-        void sendParameter(int number) override { owner.link.sendParameter(number); }
+        void sendParameter(int number) override
+        {
+            // A setting that went out mended is stored as sent; its selector
+            // shows it once the message thread has the word.
+            if (owner.link.sendParameter(number))
+                owner.postInternalMessage(ParameterChanged, number);
+        }
         void postSendEnded(int send) override { owner.postInternalMessage(ProjectSendEnded, send); }
 
     private:
