@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, with apt, the Debian packages that building, running and testing
-# the editor need; packages already present are left alone.
+# the editor need, and any further packages named as arguments; packages
+# already present are left alone.
 set -euo pipefail
 
 packages=(
@@ -28,6 +29,8 @@ fi
 if [ "${KESTRA_WITH_FORMAT:-0}" = 1 ]; then
     packages+=(clang-format git)
 fi
+
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -4,7 +4,6 @@
 # packages already present are left alone.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-scripts/install-deps.sh
 
 packages=(
     # the cross compilers (POSIX threads: std::thread, std::mutex), the
@@ -20,15 +19,4 @@ packages=(
     nsis
 )
 
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+scripts/install-deps.sh "${packages[@]}"
