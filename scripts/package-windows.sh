@@ -12,12 +12,16 @@ scripts/windows/install-deps.sh
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
 [ -n "$version" ] || { echo "No project version in $build_dir/CMakeCache.txt" >&2; exit 1; }
+# The version resource wants four numbers: "1.00" is 1.0.0.0.
+IFS=. read -r major minor patch tweak <<<"$version"
+file_version="$((10#${major:-0})).$((10#${minor:-0})).$((10#${patch:-0})).$((10#${tweak:-0}))"
 ninja -C "$build_dir" KestraEditor >/dev/null # the program and its icon are current
 build=$(realpath "$build_dir")
 installer="$build/KestraEditor-$version-setup.exe"
 
 makensis -V2 -NOCD \
     "-DVERSION=$version" \
+    "-DFILE_VERSION=$file_version" \
     "-DEXE=$build/KestraEditor.exe" \
     "-DICON=$build/kestra-editor.ico" \
     "-DCOPYRIGHT=$PWD/resources/copyright" \

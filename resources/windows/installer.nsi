@@ -1,7 +1,7 @@
 ; The Windows installer of Kestra Editor, built on Linux with NSIS
 ; (scripts/package-windows.sh):
 ;
-;   makensis -DVERSION=1.00 -DEXE=path\KestraEditor.exe -DICON=path\kestra-editor.ico
+;   makensis -DVERSION=1.00 -DFILE_VERSION=1.0.0.0 -DEXE=path\KestraEditor.exe -DICON=path\kestra-editor.ico
 ;            -DCOPYRIGHT=path\copyright -DOUTFILE=path\setup.exe installer.nsi
 ;
 ; It installs the program for all users under Program Files, a Start-menu
@@ -32,7 +32,7 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 
-VIProductVersion "${VERSION}.0"
+VIProductVersion "${FILE_VERSION}"
 VIAddVersionKey "ProductName" "${PRODUCT}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "FileVersion" "${VERSION}"
