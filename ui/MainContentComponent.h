@@ -7,14 +7,19 @@
 //   PortConnector   (link/)  the MIDI ports and the settings file
 //   LinkSupervisor  (link/)  search, handshake, heartbeat, store and reset, and
 //                            every link timer, on the message thread
-// It is the supervisor's window and the device link's host. Its member
+//   ProjectSendController     (files/)  the full send after an opening
+//   TonewheelUploadController (link/)   the upload's box, events, cancel, handshake
+//   ProjectFileController     (files/)  save and open: read, check, take, notices
+//   TonewheelFileController   (files/)  load a tonewheel file and start its upload
+// It is the supervisor's window, the controllers' view and the device link's
+// host; the spec's operations of those jobs are one-line forwards. Its member
 // functions are defined under ui/:
 //   ui/MainContentComponent.cpp   construction, pages and layout
 //   ui/LinkView.cpp               internal messages, the link's window, the senders
 //   ui/ParameterControls.cpp      values between controls, store and instrument
-//   ui/TonewheelUpload.cpp        the tonewheel transfer's progress, end and cancel
-//   ui/ProjectFileCommands.cpp    save and open a project, and its send
-//   ui/TonewheelFileCommands.cpp  load a tonewheel file
+//   ui/TonewheelUpload.cpp        the tonewheel transfer's boxes and forwards
+//   ui/ProjectFileCommands.cpp    the project file dialogs, the send's and the files' boxes
+//   ui/TonewheelFileCommands.cpp  the tonewheel file dialog and question
 //   ui/Commands.cpp               the buttons and the refresh steps they own
 //   ui/MessageBoxes.cpp           every notice, question and progress box
 //   ui/DesktopFeatures.cpp        undo and redo, the MIDI monitor, dropped files
