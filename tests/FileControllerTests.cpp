@@ -33,8 +33,9 @@ struct FileRig : ControllerRig,
 {
     FileRig()
     {
+        // A folder of its own: the tests of this file run in parallel processes.
         folder = juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile("kestra-file-controllers", "");
+                     .getChildFile("kestra-file-controllers-" + juce::Uuid().toString());
         folder.createDirectory();
         lastFolder = folder.getParentDirectory();
     }
