@@ -6,8 +6,8 @@
 // plays the message thread: it hands the posts in with takePosted() and
 // advances the timers. The supervisor's window records its calls in `window`.
 
-#include "link/LinkSupervisor.h"
 #include "FakeLinkTimers.h"
+#include "link/LinkSupervisor.h"
 
 #include <gtest/gtest.h>
 
