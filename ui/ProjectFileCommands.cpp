@@ -136,7 +136,7 @@ void MainContentComponent::takeOpenedProject(const ProjectRecord& opened)
         endProjectTransmission(); // a send still running gives way to this one
         showMessageBox(texts::boxTitle, texts::transmittingParameters, {}, 3, {}, 0, {}, 0,
                        messageBoxCallback);
-        projectTransmissionBox = currentMessageBox.get();
+        projectTransmissionBox = messageBoxes.current();
         projectSendLastParameter = lastParameterForModel(record.modelIndex);
         projectSendDueMs =
             juce::Time::getMillisecondCounterHiRes() + projectfile::transmissionDelayMs;
@@ -146,10 +146,11 @@ void MainContentComponent::takeOpenedProject(const ProjectRecord& opened)
     refreshControls();
 
     // A new model from the file changes which rows the current page shows.
-    if (record.modelIndex != modelBefore && currentPage >= 0 && currentPage <= 5)
+    if (record.modelIndex != modelBefore && pageViews.currentPage() >= 0 &&
+        pageViews.currentPage() <= 5)
     {
-        showPage(false, currentPage);
-        showPage(true, currentPage);
+        showPage(false, pageViews.currentPage());
+        showPage(true, pageViews.currentPage());
     }
 }
 
@@ -208,7 +209,7 @@ void MainContentComponent::endProjectTransmission()
     heartbeatSuspended = false;
 
     if (projectTransmissionBox != nullptr &&
-        currentMessageBox.get() == projectTransmissionBox.getComponent())
+        messageBoxes.current() == projectTransmissionBox.getComponent())
         closeMessageBox();
     projectTransmissionBox = nullptr;
 }

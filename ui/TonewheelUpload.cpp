@@ -46,8 +46,8 @@ void MainContentComponent::startTonewheelTransfer(juce::uint8 slot, juce::int32 
     // A 1 MiB upload takes minutes on a real MIDI link: a bar beneath the text
     // shows how far it is.
     transferProgress = 0.0;
-    if (currentMessageBox != nullptr)
-        currentMessageBox->addProgressBarComponent(transferProgress);
+    if (messageBoxes.isOpen())
+        messageBoxes.current()->addProgressBarComponent(transferProgress);
 
     HostIo io(*this);
     link.transfer.start(slot, length, io);
@@ -68,7 +68,7 @@ void MainContentComponent::handleTransferEvent(int value)
     supervisor.suspendHeartbeat();
     if (value == TransferFinished)
     {
-        if (isTransferBox(currentMessageBox.get()))
+        if (isTransferBox(messageBoxes.current()))
             closeMessageBox();
     }
     else if (value == TransferFailed)
@@ -90,14 +90,13 @@ void MainContentComponent::handleTransferEvent(int value)
 
 void MainContentComponent::showTransferProgress()
 {
-    if (link.transfer.phase() == TonewheelTransfer::Ended ||
-        !isTransferBox(currentMessageBox.get()))
+    if (link.transfer.phase() == TonewheelTransfer::Ended || !isTransferBox(messageBoxes.current()))
         return; // cancelled or ended since, or another box has taken its place
 
     const auto remaining = link.transfer.bytesRemaining();
     const auto total = link.transfer.totalLength();
-    currentMessageBox->setMessage(juce::String(texts::transmittingTonewheel) +
-                                  juce::String(remaining));
+    messageBoxes.current()->setMessage(juce::String(texts::transmittingTonewheel) +
+                                       juce::String(remaining));
     if (total > 0)
         transferProgress = 1.0 - static_cast<double>(remaining) / static_cast<double>(total);
 }
