@@ -39,6 +39,32 @@ enum class Conversion
     model,      // an overdrive block of seven values chosen as one model
 };
 
+// The views of a page, as bits: page 0 shows MAIN or DRAWBAR, page 2 CLASSIC
+// or ROCK, page 3 CLASSIC, ROCK or COMMON; the other pages have one view.
+namespace views
+{
+constexpr unsigned classic = 1u << 0;
+constexpr unsigned rock = 1u << 1;
+constexpr unsigned common = 1u << 2;
+constexpr unsigned main = 1u << 3;
+constexpr unsigned drawbar = 1u << 4;
+constexpr unsigned all = ~0u;
+} // namespace views
+
+constexpr int numPages = 6;
+
+// Where a parameter's control sits: its page, the top of its row and the
+// views that show it. Controls of one page and top share the row and its
+// label (the two overdrive selectors, the two rotary banks).
+struct PagePlace
+{
+    int page = -1; // -1: not on a page (no control of its own)
+    int y = 0;
+    unsigned views = views::all;
+    bool wide = false;            // a wide selector (long option names)
+    bool hiddenForModel2 = false; // row not shown for model 2 (Gospel Set, Upper Layer Mode)
+};
+
 struct ParameterInfo
 {
     int number;
@@ -51,6 +77,7 @@ struct ParameterInfo
     Conversion conversion;
     const OptionList* options; // selectors only
     std::array<float, numHardwareRevisions> defaults;
+    PagePlace place;
 };
 
 extern const std::array<ParameterInfo, numParameters> parameterCatalogue;

@@ -9,6 +9,7 @@
 
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
+#include "support/SimulatorConfigs.h"
 
 #include "files/ProjectFile.h"
 #include "sim/SimulatorOptions.h"
@@ -60,6 +61,8 @@ const char* const alt2 = "ALT2 -  TONEWHEEL B3_1956";
 const char* const alt3 = "ALT3 -  TONEWHEEL A100_1961";
 
 using kestra::testing::buttonTextsOf;
+using kestra::testing::configFrom;
+using kestra::testing::isReleased;
 using kestra::testing::messageOf;
 
 template <typename T> T* findChild(juce::Component& parent)
@@ -78,11 +81,6 @@ juce::String questionFor(const juce::String& slotName)
 {
     return juce::String(texts::tonewheelWarningPrefix) + "\"" + slotName + "\"" +
            texts::tonewheelWillBeLost;
-}
-
-bool isReleased(const juce::Button& button)
-{
-    return !button.getToggleState() && button.getState() == juce::Button::buttonNormal;
 }
 
 // Every notification the buttons send, in order, with the toggle state the
@@ -303,14 +301,6 @@ std::vector<MenuItem> menuWith(const juce::String& name3, const juce::String& na
     return {{3, "Upload to " + name3, true, false},
             {4, "Upload to " + name4, true, false},
             {5, "Upload to " + name5, true, false}};
-}
-
-SimulatorConfig configFrom(const std::string& options)
-{
-    SimulatorConfig config;
-    std::string error;
-    EXPECT_TRUE(parseSimulatorOptions(options, config, &error)) << error;
-    return config;
 }
 
 // The editor on the simulated instrument, not connected until told, every

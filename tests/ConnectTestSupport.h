@@ -5,8 +5,10 @@
 // toolbar, port pairs that record what the editor sends, and the settings
 // file that remembers the port pair.
 
+#include "support/BoxWatcher.h"
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
+#include "support/SimulatorConfigs.h"
 
 #include "sim/SimulatorOptions.h"
 #include "ui/MessageTexts.h"
@@ -32,98 +34,12 @@ inline double millisecondsBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+using kestra::testing::BoxWatcher;
 using kestra::testing::buttonTextsOf;
+using kestra::testing::click;
+using kestra::testing::configFrom;
+using kestra::testing::isReleased;
 using kestra::testing::messageOf;
-
-// Reads every modal box as a user would, remembers it with the time it
-// appeared, and presses a button: the one given for the box's text, else "OK"
-// where there is one. Other boxes (the searching box) are left alone.
-class BoxWatcher final : private juce::Timer
-{
-public:
-    struct Seen
-    {
-        juce::String title;
-        juce::String message;
-        juce::StringArray buttons;
-        Clock::time_point at;
-    };
-
-    BoxWatcher() { startTimer(2); }
-    ~BoxWatcher() override { stopTimer(); }
-
-    void answer(const juce::String& message, const juce::String& button)
-    {
-        answers[message] = button;
-    }
-
-    std::vector<juce::String> messages() const
-    {
-        std::vector<juce::String> texts;
-        for (const auto& s : seen)
-            texts.push_back(s.message);
-        return texts;
-    }
-
-    // The boxes seen apart from the searching box, which an instrument that
-    // answers at once may replace before anybody could read it.
-    std::vector<juce::String> notices() const
-    {
-        std::vector<juce::String> texts;
-        for (const auto& s : seen)
-            if (s.message != texts::searching)
-                texts.push_back(s.message);
-        return texts;
-    }
-
-    bool saw(const juce::String& message) const
-    {
-        return std::any_of(seen.begin(), seen.end(),
-                           [&](const Seen& s) { return s.message == message; });
-    }
-
-    // When the last box with this text appeared (the epoch if none has).
-    Clock::time_point when(const juce::String& message) const
-    {
-        Clock::time_point at{};
-        for (const auto& s : seen)
-            if (s.message == message)
-                at = s.at;
-        return at;
-    }
-
-    std::vector<Seen> seen;
-
-private:
-    void timerCallback() override
-    {
-        auto* box = dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent());
-        if (box == nullptr || box == lastSeen.getComponent())
-            return;
-        lastSeen = box;
-        seen.push_back({box->getName(), messageOf(*box), buttonTextsOf(*box), Clock::now()});
-        const auto answer = answers.find(seen.back().message);
-        if (answer != answers.end())
-            box->triggerButtonClick(answer->second);
-        else if (seen.back().buttons.contains(texts::ok))
-            box->triggerButtonClick(texts::ok);
-    }
-
-    std::map<juce::String, juce::String> answers;
-    juce::Component::SafePointer<juce::Component> lastSeen;
-};
-
-// A click on a toolbar button: the framework flips its toggle state and tells
-// the editor, which may run a box of its own before this returns.
-inline void click(juce::Button& button)
-{
-    button.setToggleState(!button.getToggleState(), juce::sendNotificationSync);
-}
-
-inline bool isReleased(const juce::Button& button)
-{
-    return !button.getToggleState() && button.getState() == juce::Button::buttonNormal;
-}
 
 // ---- the settings file --------------------------------------------------------------------------
 
@@ -174,14 +90,6 @@ inline std::map<juce::String, juce::String> storedPair(int input, int output)
 }
 
 // ---- the editor on the simulated instrument ---------------------------------------------------
-
-inline SimulatorConfig configFrom(const std::string& options)
-{
-    SimulatorConfig config;
-    std::string error;
-    EXPECT_TRUE(parseSimulatorOptions(options, config, &error)) << error;
-    return config;
-}
 
 // The editor owns the services and with them the instrument. Unless told
 // otherwise, the editor starts without a stored port pair.

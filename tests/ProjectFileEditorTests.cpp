@@ -4,6 +4,7 @@
 // instrument (on the wire, against a disconnect or a closed editor mid-send,
 // and into the simulated instrument).
 
+#include "support/BoxWatcher.h"
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
 
@@ -78,40 +79,8 @@ private:
     std::vector<Message> messages;
 };
 
-using kestra::testing::buttonTextsOf;
+using kestra::testing::BoxWatcher;
 using kestra::testing::messageOf;
-
-// Watches for modal boxes as a user would see them, and presses "OK" where
-// there is one.
-class BoxWatcher final : private juce::Timer
-{
-public:
-    struct Seen
-    {
-        juce::String title;
-        juce::String message;
-        juce::StringArray buttons;
-    };
-
-    BoxWatcher() { startTimer(2); }
-    ~BoxWatcher() override { stopTimer(); }
-
-    std::vector<Seen> seen;
-
-private:
-    void timerCallback() override
-    {
-        auto* box = dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent());
-        if (box == nullptr || box == lastSeen.getComponent())
-            return;
-        lastSeen = box;
-        seen.push_back({box->getName(), messageOf(*box), buttonTextsOf(*box)});
-        if (seen.back().buttons.contains(texts::ok))
-            box->triggerButtonClick(texts::ok);
-    }
-
-    juce::Component::SafePointer<juce::Component> lastSeen;
-};
 
 uint32_t bitsOf(float value)
 {

@@ -35,16 +35,10 @@ using Bytes = std::vector<uint8_t>;
 
 namespace
 {
+using kestra::testing::buttonTextsOf;
+using kestra::testing::click;
+using kestra::testing::isReleased;
 using kestra::testing::messageOf;
-
-bool hasButton(const juce::Component& box, const juce::String& text)
-{
-    for (auto* child : box.getChildren())
-        if (auto* button = dynamic_cast<juce::TextButton*>(child))
-            if (button->getButtonText() == text)
-                return true;
-    return false;
-}
 
 // A user who reads every box: says "Yes" to the questions, presses "OK"
 // where there is one, and leaves the boxes without buttons (and the searching
@@ -80,24 +74,12 @@ private:
             message == texts::transmittingParameters)
             return;
         notices.push_back(message);
-        if (hasButton(*box, texts::ok))
+        if (buttonTextsOf(*box).contains(texts::ok))
             box->triggerButtonClick(texts::ok);
     }
 
     juce::Component::SafePointer<juce::Component> lastSeen;
 };
-
-// A click on a toolbar button: the framework flips the toggle state and tells
-// the editor, which may run a box of its own before this returns.
-void click(juce::Button& button)
-{
-    button.setToggleState(!button.getToggleState(), juce::sendNotificationSync);
-}
-
-bool isReleased(const juce::Button& button)
-{
-    return !button.getToggleState() && button.getState() == juce::Button::buttonNormal;
-}
 
 uint32_t bitsOf(float value)
 {

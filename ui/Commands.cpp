@@ -23,7 +23,7 @@ void MainContentComponent::buttonClicked(juce::Button* button)
             continue;
         const bool on = button->getToggleState();
         if (on)
-            currentPage = static_cast<int>(p);
+            pageViews.selectPage(static_cast<int>(p));
         showPage(on, static_cast<int>(p));
         return;
     }
@@ -79,17 +79,12 @@ void MainContentComponent::buttonClicked(juce::Button* button)
     {
         juce::Button* button;
         int page;
-        int* viewMember;
-        int viewValue;
+        int view;
     };
     const ViewButton viewButtons[] = {
-        {&mainViewButton, 0, &toneGeneratorView, 3},
-        {&drawbarViewButton, 0, &toneGeneratorView, 4},
-        {&overdriveClassicButton, 2, &overdriveView, 0},
-        {&overdriveRockButton, 2, &overdriveView, 1},
-        {&rotaryCommonButton, 3, &rotaryView, 2},
-        {&rotaryClassicButton, 3, &rotaryView, 0},
-        {&rotaryRockButton, 3, &rotaryView, 1},
+        {&mainViewButton, 0, 3},      {&drawbarViewButton, 0, 4},  {&overdriveClassicButton, 2, 0},
+        {&overdriveRockButton, 2, 1}, {&rotaryCommonButton, 3, 2}, {&rotaryClassicButton, 3, 0},
+        {&rotaryRockButton, 3, 1},
     };
     for (const auto& v : viewButtons)
     {
@@ -98,7 +93,7 @@ void MainContentComponent::buttonClicked(juce::Button* button)
         if (!button->getToggleState())
             return;
         showPage(false, v.page);
-        *v.viewMember = v.viewValue;
+        pageViews.selectView(v.page, v.view);
         showPage(true, v.page);
         return;
     }
@@ -139,16 +134,16 @@ void MainContentComponent::rebuildTonewheelMenu()
 
 void MainContentComponent::applyAdditionalFunctionsRule()
 {
-    if (link.modelIndex() == 3)
+    if (!PageViews::settingsPageShown(link.modelIndex()))
     {
         pageButtons[5].setVisible(false);
-        if (currentPage == 5)
+        if (pageViews.currentPage() == 5)
             pageButtons[0].setToggleState(true, juce::sendNotificationSync);
         return;
     }
 
     pageButtons[5].setVisible(true);
-    for (int n : {85, 97, 86, 87, 88, 89, 92, 93, 94, 91, 90, 95, 96, 98})
+    for (int n = firstSettingParameter; n < numParameters; ++n)
         showOptionIndex(n);
     updateLoadTonewheelButton();
 }

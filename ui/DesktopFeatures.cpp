@@ -138,12 +138,12 @@ void MainContentComponent::sliderDragEnded(juce::Slider*)
 // user has a question to answer first.
 bool MainContentComponent::undo()
 {
-    return currentMessageBox == nullptr && editHistory->undo();
+    return !messageBoxes.isOpen() && editHistory->undo();
 }
 
 bool MainContentComponent::redo()
 {
-    return currentMessageBox == nullptr && editHistory->redo();
+    return !messageBoxes.isOpen() && editHistory->redo();
 }
 
 // A step undone or redone: its values are stored and shown again, and go to a
@@ -189,7 +189,7 @@ void MainContentComponent::toggleMidiMonitor()
 // desktop shows the drop as refused.
 bool MainContentComponent::isInterestedInFileDrag(const juce::StringArray& files)
 {
-    if (files.size() != 1 || currentMessageBox != nullptr)
+    if (files.size() != 1 || messageBoxes.isOpen())
         return false;
     const juce::File file(files[0]);
     return isProjectFile(file) || isTonewheelFile(file);

@@ -186,10 +186,10 @@ void MainContentComponent::showInstrumentValues()
     closeMessageBox();
     editHistory->clear(); // the instrument's values replace everything the steps knew
     refreshControls();
-    if (currentPage >= 0 && currentPage <= 5)
+    if (pageViews.currentPage() >= 0 && pageViews.currentPage() <= 5)
     {
-        showPage(false, currentPage);
-        showPage(true, currentPage);
+        showPage(false, pageViews.currentPage());
+        showPage(true, pageViews.currentPage());
     }
 }
 

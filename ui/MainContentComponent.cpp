@@ -1,6 +1,7 @@
 #include "ui/MainContentComponent.h"
 
 #include "model/Conversions.h"
+#include "model/PageLayout.h"
 #include "ui/EditHistory.h"
 #include "ui/MidiMonitorWindow.h"
 #include "ui/ParameterSlider.h"
@@ -11,17 +12,14 @@ namespace kestra
 
 namespace
 {
-// Views are bits of a mask: page 0 uses 3 (MAIN) and 4 (DRAWBAR), page 2 uses
-// 0 (CLASSIC) and 1 (ROCK), page 3 uses 0 (CLASSIC), 1 (ROCK) and 2 (COMMON).
-constexpr unsigned allViews = ~0u;
-constexpr unsigned view(int v)
-{
-    return 1u << v;
-}
+// Views are bits of a mask (views:: in model/ParameterCatalogue.h): page 0
+// uses 3 (MAIN) and 4 (DRAWBAR), page 2 uses 0 (CLASSIC) and 1 (ROCK), page 3
+// uses 0 (CLASSIC), 1 (ROCK) and 2 (COMMON).
+constexpr unsigned allViews = views::all;
 
 constexpr juce::uint32 textColour = 0xFF2D2D2D;
 constexpr int labelX = 251, labelWidth = 160;
-constexpr int controlX = 431, sliderWidth = 579, rowHeight = 24;
+constexpr int controlX = 431, sliderWidth = 579, rowHeight = pageRowHeight;
 constexpr int wideSelectorWidth = 280, selectorWidth = 140;
 
 juce::Font arial(float height, bool bold = false)
@@ -198,7 +196,7 @@ void MainContentComponent::addPageTitle(juce::Label& label, const juce::String& 
 void MainContentComponent::addSectionHeader(juce::Label& label, int y, const juce::String& text)
 {
     label.setFont(arial(18.0f, true));
-    label.setBounds(231, y, 779, 34);
+    label.setBounds(231, y, 779, pageSectionHeight);
     label.setColour(juce::Label::textColourId, juce::Colour(textColour));
     label.setColour(juce::Label::backgroundColourId, juce::Colour(0xFFF8F8F8));
     label.setBorderSize(juce::BorderSize<int>(0, 15, 0, 0));
@@ -262,6 +260,27 @@ void MainContentComponent::addOptionSelector(CustomComboBox& selector, int y, in
     addChildComponent(selector);
 }
 
+juce::Component& MainContentComponent::addControl(const ParameterInfo& info)
+{
+    const auto y = info.place.y;
+    const auto n = static_cast<size_t>(info.number);
+    if (&info == &chorusLevelControl)
+    {
+        chorusLevelSlider = std::make_unique<ParameterSlider>();
+        addParameterSlider(*chorusLevelSlider, y, info);
+        return *chorusLevelSlider;
+    }
+    if (info.control == ControlKind::slider)
+    {
+        sliders[n] = std::make_unique<ParameterSlider>();
+        addParameterSlider(*sliders[n], y, info);
+        return *sliders[n];
+    }
+    selectors[n] = std::make_unique<CustomComboBox>();
+    addOptionSelector(*selectors[n], y, info.place.wide ? wideSelectorWidth : selectorWidth, info);
+    return *selectors[n];
+}
+
 void MainContentComponent::buildPages()
 {
     const auto icons = pictures::pageIcons();
@@ -279,168 +298,62 @@ void MainContentComponent::buildPages()
         pages.push_back(std::move(page));
     }
 
-    // Small builders over the current page.
-    Page* page = nullptr;
-    auto entry = [&](juce::Component& c, unsigned views, bool hiddenForModel2 = false) {
-        page->entries.push_back({&c, views, hiddenForModel2});
-    };
-    auto header = [&](int y, const char* text, unsigned views = allViews)
-    {
-        page->labels.push_back(std::make_unique<juce::Label>());
-        addSectionHeader(*page->labels.back(), y, text);
-        entry(*page->labels.back(), views);
-    };
-    auto label = [&](int y, const char* text, unsigned views,
-                     bool hiddenForModel2 = false) -> juce::Label&
-    {
-        page->labels.push_back(std::make_unique<juce::Label>());
-        addParameterLabel(*page->labels.back(), y, text);
-        entry(*page->labels.back(), views, hiddenForModel2);
-        return *page->labels.back();
-    };
-    auto control = [&](int y, int n, unsigned views, bool hiddenForModel2 = false)
-    {
-        const auto& info = parameterInfo(n);
-        if (info.control == ControlKind::slider)
-        {
-            sliders[static_cast<size_t>(n)] = std::make_unique<ParameterSlider>();
-            addParameterSlider(*sliders[static_cast<size_t>(n)], y, info);
-            entry(*sliders[static_cast<size_t>(n)], views, hiddenForModel2);
-        }
-        else
-        {
-            selectors[static_cast<size_t>(n)] = std::make_unique<CustomComboBox>();
-            const int w = (n == 9 || n == 16 || n == 97) ? wideSelectorWidth : selectorWidth;
-            addOptionSelector(*selectors[static_cast<size_t>(n)], y, w, info);
-            entry(*selectors[static_cast<size_t>(n)], views, hiddenForModel2);
-        }
-    };
-    auto row = [&](int y, int n, unsigned views = allViews, bool hiddenForModel2 = false)
-    {
-        label(y, parameterInfo(n).label, views, hiddenForModel2);
-        control(y, n, views, hiddenForModel2);
-    };
-
-    // Page 0, Tone Generator: MAIN and DRAWBAR.
-    page = pages[0].get();
+    // The view buttons of the pages that have views.
     {
         const auto main = pictures::viewTab(pictures::View::main);
         const auto drawbar = pictures::viewTab(pictures::View::drawbar);
-        addViewButton(mainViewButton, 827, 2, main.off, main.over, main.on);
-        addViewButton(drawbarViewButton, 916, 2, drawbar.off, drawbar.over, drawbar.on);
-        entry(mainViewButton, allViews);
-        entry(drawbarViewButton, allViews);
-    }
-    header(182, "Pedals", view(3));
-    header(278, "Click", view(3));
-    header(524, "Preamp AO-28", view(3));
-    row(230, 4, view(3));
-    row(326, 0, view(3));
-    row(354, 2, view(3));
-    row(382, 3, view(3));
-    row(420, 6, view(3));
-    row(448, 8, view(3));
-    row(476, 7, view(3));
-    row(572, 5, view(3));
-    header(182, "Drawbar", view(4));
-    for (int i = 0; i < 9; ++i)
-        row(230 + 28 * i, 76 + i, view(4));
-
-    // Page 1, Vibrato and Chorus.
-    page = pages[1].get();
-    header(182, "Vibrato and Chorus");
-    row(230, 29);
-    row(258, 39);
-    row(286, 35);
-    row(324, 32);
-    row(352, 33);
-    row(390, 37);
-    row(418, 38);
-    row(456, 31); // Chorus Mix
-    row(494, 30);
-    label(522, chorusLevelControl.label, allViews);
-    chorusLevelSlider = std::make_unique<ParameterSlider>();
-    addParameterSlider(*chorusLevelSlider, 522, chorusLevelControl);
-    entry(*chorusLevelSlider, allViews);
-
-    // Page 2, Overdrive: CLASSIC and ROCK.
-    page = pages[2].get();
-    {
-        const auto classic = pictures::viewTab(pictures::View::classic);
-        const auto rock = pictures::viewTab(pictures::View::rock);
-        addViewButton(overdriveClassicButton, 827, 3, classic.off, classic.over, classic.on);
-        addViewButton(overdriveRockButton, 916, 3, rock.off, rock.over, rock.on);
-        entry(overdriveClassicButton, allViews);
-        entry(overdriveRockButton, allViews);
-    }
-    header(182, "Overdrive");
-    label(230, "Overdrive Model", allViews);
-    control(230, 9, view(0));
-    control(230, 16, view(1));
-
-    // Page 3, Rotary: COMMON, CLASSIC and ROCK.
-    page = pages[3].get();
-    {
         const auto common = pictures::viewTab(pictures::View::common);
         const auto classic = pictures::viewTab(pictures::View::classic);
         const auto rock = pictures::viewTab(pictures::View::rock);
-        addViewButton(rotaryCommonButton, 738, 4, common.off, common.over, common.on);
-        addViewButton(rotaryClassicButton, 827, 4, classic.off, classic.over, classic.on);
-        addViewButton(rotaryRockButton, 916, 4, rock.off, rock.over, rock.on);
-        entry(rotaryCommonButton, allViews);
-        entry(rotaryClassicButton, allViews);
-        entry(rotaryRockButton, allViews);
+        const struct
+        {
+            juce::ImageButton& button;
+            int page;
+            int x;
+            int radioGroup;
+            const pictures::ButtonImages& pictures;
+        } viewButtons[] = {
+            {mainViewButton, 0, 827, 2, main},
+            {drawbarViewButton, 0, 916, 2, drawbar},
+            {overdriveClassicButton, 2, 827, 3, classic},
+            {overdriveRockButton, 2, 916, 3, rock},
+            {rotaryCommonButton, 3, 738, 4, common},
+            {rotaryClassicButton, 3, 827, 4, classic},
+            {rotaryRockButton, 3, 916, 4, rock},
+        };
+        for (const auto& v : viewButtons)
+        {
+            addViewButton(v.button, v.x, v.radioGroup, v.pictures.off, v.pictures.over,
+                          v.pictures.on);
+            pages[static_cast<size_t>(v.page)]->entries.push_back({&v.button, allViews, false});
+        }
     }
-    header(182, "Horn");
-    header(362, "Drum");
-    for (const auto& [y, n] : {std::pair{230, 42},
-                               {258, 43},
-                               {286, 45},
-                               {314, 49},
-                               {410, 50},
-                               {438, 51},
-                               {466, 53},
-                               {494, 57}})
-        row(y, n, view(2));
-    header(486, "Microphones", view(0) | view(1));
-    // The CLASSIC and ROCK banks share their labels; each view shows its own bank.
-    for (const auto& [y, offset] :
-         {std::pair{230, 0}, {258, 1}, {286, 6}, {314, 5}, {410, 8}, {438, 7}, {534, 2}, {562, 4}})
+
+    // Section headers and parameter rows, as the catalogue places them.
+    for (int p = 0; p < numPages; ++p)
     {
-        label(y, parameterInfo(58 + offset).label, view(0) | view(1));
-        control(y, 58 + offset, view(0));
-        control(y, 67 + offset, view(1));
+        auto& page = *pages[static_cast<size_t>(p)];
+        for (const auto& section : pageSections())
+        {
+            if (section.page != p)
+                continue;
+            page.labels.push_back(std::make_unique<juce::Label>());
+            addSectionHeader(*page.labels.back(), section.y, section.title);
+            page.entries.push_back({page.labels.back().get(), section.views, false});
+        }
+        for (const auto& row : pageRows(p))
+        {
+            page.labels.push_back(std::make_unique<juce::Label>());
+            auto& label = *page.labels.back();
+            addParameterLabel(label, row.y, row.label);
+            page.entries.push_back({&label, row.views, row.hiddenForModel2});
+            if (row.controls.front()->number == 88)
+                layerModeLabel = &label;
+            for (const auto* info : row.controls)
+                page.entries.push_back(
+                    {&addControl(*info), info->place.views, info->place.hiddenForModel2});
+        }
     }
-
-    // Page 4, Reverb.
-    page = pages[4].get();
-    header(182, "Hall");
-    row(230, 23);
-    row(258, 25);
-    row(286, 24);
-    header(334, "Spring");
-    row(382, 26);
-    row(410, 28);
-    row(438, 27);
-
-    // Page 5, Additional Functions.
-    page = pages[5].get();
-    header(182, "Functions");
-    row(230, 97);
-    row(268, 85, allViews, true);
-    row(296, 86);
-    row(334, 87, allViews, true);
-    layerModeLabel = &label(362, parameterInfo(88).label, allViews);
-    control(362, 88, allViews);
-    row(390, 89);
-    row(428, 92);
-    row(456, 93);
-    row(484, 94);
-    row(522, 90);
-    row(550, 91);
-    row(578, 95);
-    row(606, 96);
-    row(644, 98);
 
     // LOAD... beside the Tonewheel Model selector.
     const auto load = pictures::load();
@@ -451,24 +364,14 @@ void MainContentComponent::buildPages()
     loadTonewheelButton.addListener(this);
     loadTonewheelButton.setWantsKeyboardFocus(false);
     addChildComponent(loadTonewheelButton);
-    page->entries.insert(page->entries.end() - 1, {&loadTonewheelButton, allViews, false});
+    pages[5]->entries.push_back({&loadTonewheelButton, allViews, false});
 }
 
 // ---- pages ---------------------------------------------------------------------------------
 
 int MainContentComponent::viewOfPage(int page) const
 {
-    switch (page)
-    {
-    case 0:
-        return toneGeneratorView;
-    case 2:
-        return overdriveView;
-    case 3:
-        return rotaryView;
-    default:
-        return 0;
-    }
+    return pageViews.viewOfPage(page);
 }
 
 void MainContentComponent::showPage(bool visible, int page)
@@ -476,18 +379,17 @@ void MainContentComponent::showPage(bool visible, int page)
     if (page < 0 || page >= static_cast<int>(pages.size()))
         return;
 
-    const bool model2 = link.modelIndex() == 2;
+    const int model = link.modelIndex();
     if (page == 5 && layerModeLabel != nullptr)
-        layerModeLabel->setText(model2 ? "Layer Mode" : parameterInfo(88).label,
-                                juce::dontSendNotification);
+        layerModeLabel->setText(PageViews::layerModeLabel(model), juce::dontSendNotification);
 
-    const unsigned currentView = view(viewOfPage(page));
+    const unsigned currentView = pageViews.viewBitOfPage(page);
     juce::Component* focusTarget = nullptr;
     for (const auto& e : pages[static_cast<size_t>(page)]->entries)
     {
         if ((e.views & currentView) == 0)
             continue; // another view's component: not touched
-        const bool show = visible && !(e.hiddenForModel2 && model2);
+        const bool show = visible && PageViews::rowShown(e.hiddenForModel2, model);
         e.component->setVisible(show);
         if (dynamic_cast<juce::Slider*>(e.component) != nullptr ||
             dynamic_cast<juce::ComboBox*>(e.component) != nullptr)

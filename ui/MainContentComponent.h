@@ -21,7 +21,7 @@
 //   ui/ProjectFileCommands.cpp    the project file dialogs, the send's and the files' boxes
 //   ui/TonewheelFileCommands.cpp  the tonewheel file dialog and question
 //   ui/Commands.cpp               the buttons and the refresh steps they own
-//   ui/MessageBoxes.cpp           every notice, question and progress box
+//   ui/MessageBoxes.cpp           the boxes (a MessageBoxPresenter) and their results
 //   ui/DesktopFeatures.cpp        undo and redo, the MIDI monitor, dropped files
 
 #include "files/ProjectFile.h"
@@ -36,9 +36,11 @@
 #include "link/PortConnector.h"
 #include "link/TonewheelUploadController.h"
 #include "model/Conversions.h"
+#include "model/PageViews.h"
 #include "ui/CustomAlertWindow.h"
 #include "ui/CustomComboBox.h"
 #include "ui/LookAndFeels.h"
+#include "ui/MessageBoxPresenter.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -218,6 +220,7 @@ private:
     void addOptionSelector(CustomComboBox& selector, int y, int selectorWidth,
                            const ParameterInfo& info);
     void buildPages();
+    juce::Component& addControl(const ParameterInfo& info); // at its place
 
     // Helpers
     void refreshTonewheelModelTexts();
@@ -256,10 +259,7 @@ private:
     juce::ImageButton loadTonewheelButton;
 
     // ---- view state --------------------------------------------------------------------------
-    int currentPage = 0;
-    int toneGeneratorView = 3; // 3 MAIN, 4 DRAWBAR
-    int overdriveView = 0;     // 0 CLASSIC, 1 ROCK
-    int rotaryView = 2;        // 0 CLASSIC, 1 ROCK, 2 COMMON
+    PageViews pageViews; // the page shown and the view of each page
 
     // ---- every message in and out, for the MIDI monitor; appended from both threads, so
     // declared before the ports and the link, which go first ---------------------------------
@@ -318,7 +318,7 @@ private:
     std::function<int(const juce::PopupMenu&)> tonewheelMenuAnswer;
 
     // ---- message box ----------------------------------------------------------------------------
-    std::unique_ptr<CustomAlertWindow> currentMessageBox;
+    MessageBoxPresenter messageBoxes; // the one open box
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainContentComponent)
 };

@@ -1,6 +1,7 @@
 // Values between the controls, the parameter store and the instrument.
 
 #include "model/Conversions.h"
+#include "model/PageLayout.h"
 #include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 
@@ -15,14 +16,6 @@ int parameterNumberOf(const juce::Component& control)
 {
     return control.getComponentID().getIntValue() % 256;
 }
-
-// The sliders of the full refresh, in order (31 is Chorus Mix; Chorus Level follows it).
-constexpr int refreshedSliders[] = {4,  0,  6,  7,  8,  2,  3,  5,  76, 77, 78, 79, 80, 81,
-                                    82, 83, 84, 29, 39, 35, 37, 38, 32, 33, 31, 30, 23, 25,
-                                    24, 26, 28, 27, 42, 43, 45, 49, 50, 51, 53, 57};
-
-// The eight sliders of a rotary bank, as offsets from its first parameter.
-constexpr int rotaryBankSliders[] = {0, 1, 2, 4, 5, 6, 7, 8};
 } // namespace
 
 void MainContentComponent::sendParameter(int number)
@@ -61,7 +54,7 @@ void MainContentComponent::showOptionIndex(int number)
 
 void MainContentComponent::updateLoadTonewheelButton()
 {
-    loadTonewheelButton.setEnabled(link.parameterValue(97) >= 3.0f);
+    loadTonewheelButton.setEnabled(PageViews::canLoadTonewheel(link.parameterValue(97)));
 }
 
 void MainContentComponent::sliderValueChanged(juce::Slider* slider)
@@ -139,30 +132,35 @@ void MainContentComponent::refreshControls()
     const auto v = link.parameterValues();
     const auto& D = defaultValues(link.hardwareRevision());
 
-    for (int n : refreshedSliders)
+    // Every control in the catalogue's order; the settings follow the
+    // Additional Functions rule.
+    for (const auto* info : placedControls())
     {
-        if (auto* slider = sliderFor(n))
-            setSliderShownValue(*slider, kestra::toControlValue(n, v, D));
-        if (n == 31 && chorusLevelSlider != nullptr && sliders[31] != nullptr)
+        const int n = info->number;
+        if (info == &chorusLevelControl)
         {
-            const float shownMix = static_cast<float>(sliders[31]->getValue());
-            setSliderShownValue(*chorusLevelSlider, chorusLevelControlValue(v, D, shownMix));
+            if (chorusLevelSlider != nullptr && sliders[31] != nullptr)
+            {
+                const float shownMix = static_cast<float>(sliders[31]->getValue());
+                setSliderShownValue(*chorusLevelSlider, chorusLevelControlValue(v, D, shownMix));
+            }
         }
-    }
-
-    for (const auto& [selectorNumber, bankStart] : {std::pair{9, 58}, std::pair{16, 67}})
-    {
-        if (auto* selector = selectorFor(selectorNumber))
+        else if (info->control == ControlKind::slider)
         {
-            const int row = overdriveModelFor(v, selectorNumber);
-            if (row < 0)
-                selector->setSelectedId(0, juce::dontSendNotification);
-            else
-                selector->setSelectedItemIndex(row, juce::dontSendNotification);
+            if (auto* slider = sliderFor(n))
+                setSliderShownValue(*slider, kestra::toControlValue(n, v, D));
         }
-        for (int offset : rotaryBankSliders)
-            if (auto* slider = sliderFor(bankStart + offset))
-                setSliderShownValue(*slider, v[static_cast<size_t>(bankStart + offset)]);
+        else if (info->conversion == Conversion::model)
+        {
+            if (auto* selector = selectorFor(n))
+            {
+                const int row = overdriveModelFor(v, n);
+                if (row < 0)
+                    selector->setSelectedId(0, juce::dontSendNotification);
+                else
+                    selector->setSelectedItemIndex(row, juce::dontSendNotification);
+            }
+        }
     }
 
     applyAdditionalFunctionsRule();

@@ -100,10 +100,10 @@ void MainContentComponent::showOpenedProject(bool modelChanged)
     refreshControls();
 
     // A new model from the file changes which rows the current page shows.
-    if (modelChanged && currentPage >= 0 && currentPage <= 5)
+    if (modelChanged && pageViews.currentPage() >= 0 && pageViews.currentPage() <= 5)
     {
-        showPage(false, currentPage);
-        showPage(true, currentPage);
+        showPage(false, pageViews.currentPage());
+        showPage(true, pageViews.currentPage());
     }
 }
 
@@ -118,14 +118,14 @@ void MainContentComponent::showTransmissionBox()
 {
     showMessageBox(texts::boxTitle, texts::transmittingParameters, {}, 3, {}, 0, {}, 0,
                    messageBoxCallback);
-    projectTransmissionBox = currentMessageBox.get();
+    projectTransmissionBox = messageBoxes.current();
 }
 
 void MainContentComponent::closeTransmissionBox()
 {
     // Unless another box has replaced it meanwhile.
     if (projectTransmissionBox != nullptr &&
-        currentMessageBox.get() == projectTransmissionBox.getComponent())
+        messageBoxes.current() == projectTransmissionBox.getComponent())
         closeMessageBox();
     projectTransmissionBox = nullptr;
 }

@@ -57,20 +57,20 @@ void MainContentComponent::showTransferBox()
     // A 1 MiB upload takes minutes on a real MIDI link: a bar beneath the text
     // shows how far it is.
     transferProgress = 0.0;
-    if (currentMessageBox != nullptr)
-        currentMessageBox->addProgressBarComponent(transferProgress);
+    if (messageBoxes.isOpen())
+        messageBoxes.current()->addProgressBarComponent(transferProgress);
 }
 
 bool MainContentComponent::isTransferBoxShown() const
 {
-    return isTransferBox(currentMessageBox.get());
+    return isTransferBox(messageBoxes.current());
 }
 
 void MainContentComponent::showBytesRemaining(int32_t remaining)
 {
-    if (currentMessageBox != nullptr)
-        currentMessageBox->setMessage(juce::String(texts::transmittingTonewheel) +
-                                      juce::String(remaining));
+    if (messageBoxes.isOpen())
+        messageBoxes.current()->setMessage(juce::String(texts::transmittingTonewheel) +
+                                           juce::String(remaining));
 }
 
 void MainContentComponent::showProgress(double done)

@@ -50,11 +50,12 @@ public:
     MessageLog& messageLog() const { return editor.messageLog; }
     MidiMonitorWindow* midiMonitor() const { return editor.midiMonitor.get(); }
 
-    int currentPage() const { return editor.currentPage; }
-    int toneGeneratorView() const { return editor.toneGeneratorView; }
-    int overdriveView() const { return editor.overdriveView; }
-    int rotaryView() const { return editor.rotaryView; }
-    CustomAlertWindow* messageBox() const { return editor.currentMessageBox.get(); }
+    const PageViews& pageViews() const { return editor.pageViews; }
+    int currentPage() const { return editor.pageViews.currentPage(); }
+    int toneGeneratorView() const { return editor.pageViews.viewOfPage(0); }
+    int overdriveView() const { return editor.pageViews.viewOfPage(2); }
+    int rotaryView() const { return editor.pageViews.viewOfPage(3); }
+    CustomAlertWindow* messageBox() const { return editor.messageBoxes.current(); }
     juce::File lastFileFolder() const { return editor.lastFileFolder; }
     bool isTimerRunning(int id) const { return editor.timers.isRunning(id); }
     int inputIndex() const { return editor.ports.inputIndexInUse(); }

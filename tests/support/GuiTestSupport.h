@@ -61,6 +61,19 @@ inline juce::StringArray buttonTextsOf(const juce::Component& box)
     return texts;
 }
 
+// A click on a toolbar button: the framework flips its toggle state and tells
+// the editor, which may run a box of its own before this returns.
+inline void click(juce::Button& button)
+{
+    button.setToggleState(!button.getToggleState(), juce::sendNotificationSync);
+}
+
+// A toolbar button back in its normal state: not toggled, not pressed.
+inline bool isReleased(const juce::Button& button)
+{
+    return !button.getToggleState() && button.getState() == juce::Button::buttonNormal;
+}
+
 // Runs the message loop until the condition holds or the deadline passes;
 // returns whether it holds.
 inline bool pumpUntil(const std::function<bool()>& condition,
