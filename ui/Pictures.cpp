@@ -8,6 +8,7 @@
 #include <future>
 #include <mutex>
 #include <optional>
+#include <system_error>
 
 namespace kestra::pictures
 {
@@ -71,9 +72,18 @@ public:
         : ImagePixelData(header.format, header.width, header.height), data(pngData), size(pngSize)
     {
         if (decodeNow)
-            pending =
-                std::async(std::launch::async, [pngData, pngSize]
-                           { return juce::ImageFileFormat::loadFrom(pngData, size_t(pngSize)); });
+        {
+            try
+            {
+                pending = std::async(
+                    std::launch::async, [pngData, pngSize]
+                    { return juce::ImageFileFormat::loadFrom(pngData, size_t(pngSize)); });
+            }
+            catch (const std::system_error&)
+            {
+                // No thread to be had: it decodes when first drawn, like the rest.
+            }
+        }
     }
 
     std::unique_ptr<juce::LowLevelGraphicsContext> createLowLevelContext() override
