@@ -128,10 +128,20 @@ private:
     juce::Image image;
 };
 
+// When a picture's pixels are decoded.
+enum class Decode
+{
+    whenFirstDrawn,
+    now,         // always on screen from the start: before the first paint waits for the background
+    onOwnThread, // starts at once, beside the caller
+};
+
 // Shared through ImageCache, under the same key as ImageCache::getFromMemory
 // uses, so that each picture exists once however many components show it.
-juce::Image image(const char* data, int size, bool decodeNow = false)
+juce::Image image(const char* data, int size, Decode decode = Decode::whenFirstDrawn)
 {
+    if (decode == Decode::now)
+        return juce::ImageCache::getFromMemory(data, size);
     const auto key = static_cast<juce::int64>(reinterpret_cast<juce::pointer_sized_int>(data));
     auto cached = juce::ImageCache::getFromHashCode(key);
     if (cached.isValid())
@@ -139,12 +149,13 @@ juce::Image image(const char* data, int size, bool decodeNow = false)
     const auto header = readPngHeader(data, size);
     if (!header)
         return juce::ImageCache::getFromMemory(data, size);
-    juce::Image picture(new DeferredPicture(data, size, *header, decodeNow));
+    juce::Image picture(new DeferredPicture(data, size, *header, decode == Decode::onOwnThread));
     juce::ImageCache::addImageToCache(picture, key);
     return picture;
 }
 
 #define KESTRA_IMAGE(name) image(BinaryData::name, BinaryData::name##Size)
+#define KESTRA_SHOWN_AT_ONCE(name) image(BinaryData::name, BinaryData::name##Size, Decode::now)
 #define KESTRA_BUTTON(name)                                                                        \
     ButtonImages                                                                                   \
     {                                                                                              \
@@ -154,7 +165,7 @@ juce::Image image(const char* data, int size, bool decodeNow = false)
 
 juce::Image background()
 {
-    return image(BinaryData::bg_png, BinaryData::bg_pngSize, true);
+    return image(BinaryData::bg_png, BinaryData::bg_pngSize, Decode::onOwnThread);
 }
 
 juce::Image connectedOff()
@@ -167,16 +178,27 @@ juce::Image connectedOn()
     return KESTRA_IMAGE(connected_on_png);
 }
 
+// The toolbar and the page list are always on screen: their normal pictures
+// are decoded at once.
+#define KESTRA_ALWAYS_SHOWN_BUTTON(name)                                                           \
+    ButtonImages                                                                                   \
+    {                                                                                              \
+        KESTRA_SHOWN_AT_ONCE(name##_off_png), KESTRA_IMAGE(name##_ovr_png),                        \
+            KESTRA_IMAGE(name##_on_png)                                                            \
+    }
+
 std::array<ButtonImages, 6> toolbar()
 {
-    return {KESTRA_BUTTON(open),  KESTRA_BUTTON(save),  KESTRA_BUTTON(connect),
-            KESTRA_BUTTON(store), KESTRA_BUTTON(reset), KESTRA_BUTTON(tonewheel)};
+    return {KESTRA_ALWAYS_SHOWN_BUTTON(open),    KESTRA_ALWAYS_SHOWN_BUTTON(save),
+            KESTRA_ALWAYS_SHOWN_BUTTON(connect), KESTRA_ALWAYS_SHOWN_BUTTON(store),
+            KESTRA_ALWAYS_SHOWN_BUTTON(reset),   KESTRA_ALWAYS_SHOWN_BUTTON(tonewheel)};
 }
 
 std::array<ButtonImages, 6> pageButtons()
 {
-    return {KESTRA_BUTTON(tonegen), KESTRA_BUTTON(vibcho), KESTRA_BUTTON(overdrive),
-            KESTRA_BUTTON(rotary),  KESTRA_BUTTON(reverb), KESTRA_BUTTON(addfunc)};
+    return {KESTRA_ALWAYS_SHOWN_BUTTON(tonegen),   KESTRA_ALWAYS_SHOWN_BUTTON(vibcho),
+            KESTRA_ALWAYS_SHOWN_BUTTON(overdrive), KESTRA_ALWAYS_SHOWN_BUTTON(rotary),
+            KESTRA_ALWAYS_SHOWN_BUTTON(reverb),    KESTRA_ALWAYS_SHOWN_BUTTON(addfunc)};
 }
 
 std::array<juce::Image, 6> pageIcons()
@@ -209,7 +231,9 @@ ButtonImages load()
     return KESTRA_BUTTON(load);
 }
 
+#undef KESTRA_ALWAYS_SHOWN_BUTTON
 #undef KESTRA_BUTTON
+#undef KESTRA_SHOWN_AT_ONCE
 #undef KESTRA_IMAGE
 
 } // namespace kestra::pictures
