@@ -4,6 +4,7 @@
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MainContentComponent.h"
+#include "ui/Pictures.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -49,6 +50,11 @@ public:
                 return;
             }
         }
+
+        // The background, the largest picture, is decoded on a thread of its
+        // own from here on, beside the building of the window, which the
+        // first paint then finds done.
+        const auto background = pictures::background();
 
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
         mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));

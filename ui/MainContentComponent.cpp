@@ -66,6 +66,8 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
                                                          juce::RectanglePlacement::doNotResize);
     backgroundImage.setBounds(0, 0, width, height);
     backgroundImage.setInterceptsMouseClicks(false, false);
+    // It covers the whole window: nothing beneath it needs painting.
+    backgroundImage.setOpaque(true);
     addAndMakeVisible(backgroundImage);
 
     const std::array<juce::ImageButton*, 6> toolbar = {

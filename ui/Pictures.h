@@ -1,7 +1,11 @@
 #pragma once
 
 // The editor's pictures, decoded once from the data compiled into the program
-// (ImageCache shares a picture that several components show).
+// (ImageCache shares a picture that several components show). A picture's
+// size and format are known at once; its pixels are decoded when something
+// first draws or reads it, so that start-up decodes only what the first page
+// shows. The background starts decoding on a thread of its own when first
+// asked for.
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
