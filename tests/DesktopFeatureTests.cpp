@@ -101,6 +101,27 @@ struct ConnectedEditor : ::testing::Test
     }
     void TearDown() override { folder.deleteRecursively(); }
 
+    // A valid tonewheel file in the test's folder.
+    juce::File tonewheelFile()
+    {
+        const auto file = folder.getChildFile("wheel.ktw");
+        const auto image = tonewheeltest::tonewheelFileImage(Bytes(300, 0x11), "Dropped");
+        file.replaceWithData(image.data(), image.size());
+        return file;
+    }
+
+    // The tonewheel menu answered with slot 4; how often it was asked.
+    int menus = 0;
+    void answerMenusWithSlot4()
+    {
+        rig.probe.answerTonewheelMenu(
+            [this](const juce::PopupMenu&)
+            {
+                ++menus;
+                return 4;
+            });
+    }
+
     // What reached the instrument since the last call.
     std::vector<Bytes> sent()
     {
@@ -363,9 +384,16 @@ TEST_F(ConnectedEditor, CtrlMShowsAndHidesTheMonitorWhichListsEveryMessage)
     monitor.update();
     EXPECT_TRUE(monitor.rowText(0).contains("OUT  F0 7D 1E 06 01 F7  Identity request"));
     rig.probe.slider(23)->setValue(3.0, juce::sendNotificationSync);
+    // (Not necessarily the last line: a heartbeat may have come after it.)
     ASSERT_TRUE(pumpUntil(
         [&]
-        { return monitor.rowText(monitor.numRowsShown() - 1).contains("Hall Time = 3.0 sec"); }));
+        {
+            monitor.update();
+            for (int row = monitor.numRowsShown(); --row >= 0;)
+                if (monitor.rowText(row).contains("Hall Time = 3.0 sec"))
+                    return true;
+            return false;
+        }));
 
     // The editor keeps working meanwhile.
     drag(*rig.probe.slider(25), {0.2f});
@@ -469,17 +497,8 @@ TEST_F(ConnectedEditor, ADroppedBrokenProjectGetsTheBoxOpenShows)
 
 TEST_F(ConnectedEditor, ADroppedTonewheelAsksForTheSlotThenConfirms)
 {
-    const auto file = folder.getChildFile("wheel.ktw");
-    const auto image = tonewheeltest::tonewheelFileImage(Bytes(300, 0x11), "Dropped");
-    file.replaceWithData(image.data(), image.size());
-
-    int menus = 0;
-    rig.probe.answerTonewheelMenu(
-        [&](const juce::PopupMenu&)
-        {
-            ++menus;
-            return 4;
-        });
+    const auto file = tonewheelFile();
+    answerMenusWithSlot4();
     boxes.answer(juce::String(texts::tonewheelWarningPrefix) + "\"" +
                      juce::String(rig.probe.link().tonewheelName(4)) + "\"" +
                      texts::tonewheelWillBeLost,
@@ -495,16 +514,8 @@ TEST_F(ConnectedEditor, ADroppedTonewheelAsksForTheSlotThenConfirms)
 TEST_F(ConnectedEditor, ADroppedTonewheelWhileNotConnectedDoesNothing)
 {
     click(rig.probe.connectButton()); // off
-    const auto file = folder.getChildFile("wheel.ktw");
-    const auto image = tonewheeltest::tonewheelFileImage(Bytes(300, 0x11), "Dropped");
-    file.replaceWithData(image.data(), image.size());
-    int menus = 0;
-    rig.probe.answerTonewheelMenu(
-        [&](const juce::PopupMenu&)
-        {
-            ++menus;
-            return 4;
-        });
+    const auto file = tonewheelFile();
+    answerMenusWithSlot4();
     boxes.seen.clear();
     rig.editor.filesDropped({file.getFullPathName()}, 10, 10);
     pumpFor(std::chrono::milliseconds(100));

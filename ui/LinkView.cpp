@@ -67,7 +67,7 @@ void MainContentComponent::handleMessage(const juce::Message& message)
         handleTransferEvent(internal->value);
         break;
     case ProjectSendEnded:
-        onProjectSendEnded(internal->value);
+        projectSend.sendEnded(internal->value);
         break;
     default:
         break;
@@ -156,7 +156,7 @@ bool MainContentComponent::confirmReset()
 
 void MainContentComponent::showLinkUp()
 {
-    linkUpForProjectSend = true;
+    projectSend.setLinkUp(true);
     connectionIndicator.setImage(pictures::connectedOn());
     connectButton.setToggleState(true, juce::dontSendNotification);
     const int model = link.modelIndex();
@@ -168,7 +168,7 @@ void MainContentComponent::showLinkUp()
 
 void MainContentComponent::showLinkDown()
 {
-    linkUpForProjectSend = false;
+    projectSend.setLinkUp(false);
     connectionIndicator.setImage(pictures::connectedOff());
     deviceLabel.setText({}, juce::dontSendNotification);
     firmwareLabel.setText({}, juce::dontSendNotification);

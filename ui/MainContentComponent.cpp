@@ -122,8 +122,7 @@ MainContentComponent::~MainContentComponent()
     timers.stopAll();
     // Closed in the middle of a project send or a tonewheel upload: the
     // instrument must not be left in bulk mode, nor waiting for the rest.
-    if (projectSender.stop())
-        sendBulkModeMessage(0);
+    projectSend.shutDown();
     link.endTransfer();
     ports.close(); // stops the MIDI input thread's calls
     closeMessageBox();

@@ -7,26 +7,34 @@
 //   PortConnector   (link/)  the MIDI ports and the settings file
 //   LinkSupervisor  (link/)  search, handshake, heartbeat, store and reset, and
 //                            every link timer, on the message thread
-// It is the supervisor's window and the device link's host. Its member
+//   ProjectSendController     (files/)  the full send after an opening
+//   TonewheelUploadController (link/)   the upload's box, events, cancel, handshake
+//   ProjectFileController     (files/)  save and open: read, check, take, notices
+//   TonewheelFileController   (files/)  load a tonewheel file and start its upload
+// It is the supervisor's window, the controllers' view and the device link's
+// host; the spec's operations of those jobs are one-line forwards. Its member
 // functions are defined under ui/:
 //   ui/MainContentComponent.cpp   construction, pages and layout
 //   ui/LinkView.cpp               internal messages, the link's window, the senders
 //   ui/ParameterControls.cpp      values between controls, store and instrument
-//   ui/TonewheelUpload.cpp        the tonewheel transfer's progress, end and cancel
-//   ui/ProjectFileCommands.cpp    save and open a project, and its send
-//   ui/TonewheelFileCommands.cpp  load a tonewheel file
+//   ui/TonewheelUpload.cpp        the tonewheel transfer's boxes and forwards
+//   ui/ProjectFileCommands.cpp    the project file dialogs, the send's and the files' boxes
+//   ui/TonewheelFileCommands.cpp  the tonewheel file dialog and question
 //   ui/Commands.cpp               the buttons and the refresh steps they own
 //   ui/MessageBoxes.cpp           every notice, question and progress box
 //   ui/DesktopFeatures.cpp        undo and redo, the MIDI monitor, dropped files
 
 #include "files/ProjectFile.h"
-#include "files/ProjectSendPacer.h"
+#include "files/ProjectFileController.h"
+#include "files/ProjectSendController.h"
+#include "files/TonewheelFileController.h"
 #include "link/DeviceLink.h"
 #include "link/JuceLinkTimers.h"
 #include "link/LinkSupervisor.h"
 #include "link/MessageLog.h"
 #include "link/MidiServices.h"
 #include "link/PortConnector.h"
+#include "link/TonewheelUploadController.h"
 #include "model/Conversions.h"
 #include "ui/CustomAlertWindow.h"
 #include "ui/CustomComboBox.h"
@@ -65,7 +73,11 @@ class MainContentComponent final : public juce::Component,
                                    public juce::ComboBox::Listener,
                                    public juce::FileDragAndDropTarget,
                                    private LinkHost,
-                                   private LinkSupervisor::Window
+                                   private LinkSupervisor::Window,
+                                   private ProjectSendController::View,
+                                   private TonewheelUploadController::View,
+                                   private ProjectFileController::View,
+                                   private TonewheelFileController::View
 {
 public:
     // With no services given, the editor uses the system's MIDI ports, or the
@@ -217,8 +229,6 @@ private:
     void showOptionIndex(int number);
     void updateLoadTonewheelButton();
     int viewOfPage(int page) const;
-    void endProjectTransmission();
-    void onProjectSendEnded(int send);
     juce::Slider* sliderFor(int number) const;
     CustomComboBox* selectorFor(int number) const;
     CustomComboBox& tonewheelModelBox() const;
@@ -271,40 +281,34 @@ private:
     void tearDownDesktopFeatures();
     void restoreParameters(const SendList& numbers, const ParameterValues& values);
 
-    // ---- files ----------------------------------------------------------------------------------
+    // ---- files, the full send after an opening, the tonewheel upload: controllers that
+    // reach the window through the views below ------------------------------------------
     juce::File lastFileFolder;
-    // The send of an opened project: BulkSendTimer waits the 200 ms before
-    // it, then projectSender paces it on a thread of its own and posts
-    // ProjectSendEnded at its end. The heartbeat waits while it runs, and its
-    // box is closed at its end.
-    class ProjectSendOutlet final : public projectfile::ProjectSendPacer::Outlet
-    {
-    public:
-        explicit ProjectSendOutlet(MainContentComponent& c) : owner(c) {}
-        bool linkUp() override { return owner.linkUpForProjectSend.load(); }
-        void sendBulkMode(uint8_t mode) override { owner.link.sendBulkModeMessage(mode); }
-        void sendParameter(int number) override
-        {
-            // A setting that went out mended is stored as sent; its selector
-            // shows it once the message thread has the word.
-            if (owner.link.sendParameter(number))
-                owner.postInternalMessage(ParameterChanged, number);
-        }
-        void postSendEnded(int send) override { owner.postInternalMessage(ProjectSendEnded, send); }
-
-    private:
-        MainContentComponent& owner;
-    };
-    // The supervisor's connected state as the pacer's thread may read it: set
-    // on the message thread as the link comes up and goes down.
-    std::atomic<bool> linkUpForProjectSend{false};
-    int projectSendLastParameter = -1; // of the send BulkSendTimer waits to start; -1: none
-    double projectSendDueMs = 0.0;     // when it is due (Time::getMillisecondCounterHiRes)
-    ProjectSendOutlet projectSendOutlet{*this};
     projectfile::SteadyPacingClock projectSendClock;
-    projectfile::ProjectSendPacer projectSender{projectSendOutlet, projectSendClock};
+    ProjectSendController projectSend{link, *this, supervisor, timers, *this, projectSendClock};
+    TonewheelUploadController tonewheelUpload{link, *this, supervisor, ports, *this};
+    ProjectFileController projectFiles{link, supervisor, projectSend, *this, lastFileFolder};
+    TonewheelFileController tonewheelFiles{link, supervisor, tonewheelUpload, *this,
+                                           lastFileFolder};
     juce::Component::SafePointer<juce::Component> projectTransmissionBox;
-    bool heartbeatSuspended = false;
+    double transferProgress = 0.0; // the transfer box's bar
+
+    // ProjectSendController::View
+    void showTransmissionBox() override;
+    void closeTransmissionBox() override;
+    // TonewheelUploadController::View
+    void showTransferBox() override;
+    bool isTransferBoxShown() const override;
+    void showBytesRemaining(int32_t remaining) override;
+    void showProgress(double done) override;
+    void closeTransferBox() override;
+    void showTransferErrorBox(int errorCode) override;
+    void showTransferCancelled() override;
+    // ProjectFileController::View and TonewheelFileController::View
+    void showFileNotice(FileNotice notice) override;
+    void showOpenedProject(bool modelChanged) override;
+    void projectOpened(const ProjectRecord& before, const ProjectRecord& opened) override;
+    bool confirmTonewheelReplacement(const std::string& slotName) override;
 
     // ---- tonewheel menu -----------------------------------------------------------------------
     // When set, answers the tonewheel menu in place of the user with the chosen
@@ -315,7 +319,6 @@ private:
 
     // ---- message box ----------------------------------------------------------------------------
     std::unique_ptr<CustomAlertWindow> currentMessageBox;
-    double transferProgress = 0.0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainContentComponent)
 };

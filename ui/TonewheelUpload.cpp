@@ -1,5 +1,6 @@
-// The tonewheel transfer as the window shows it: progress, end, errors and the
-// user's cancel, and the re-synchronisation after every end.
+// The tonewheel transfer as the window shows it: the transfer box with its
+// progress bar, the error and cancel boxes. What happens when is decided by
+// the controller (link/TonewheelUploadController).
 
 #include "ui/MainContentComponent.h"
 #include "ui/MessageTexts.h"
@@ -9,23 +10,6 @@ namespace kestra
 
 namespace
 {
-// The transfer's messages from the message thread (the header, the user's
-// CANCEL) take the same way out as those the MIDI thread sends.
-class HostIo final : public TonewheelTransfer::Io
-{
-public:
-    explicit HostIo(LinkHost& linkHost) : host(linkHost) {}
-
-    void sendToInstrument(const uint8_t* data, size_t size) override
-    {
-        host.sendToInstrument(data, size);
-    }
-    void postTransferEvent(int value) override { host.postInternalMessage(TransferEvent, value); }
-
-private:
-    LinkHost& host;
-};
-
 // Only the transfer box carries a progress bar: it tells that box from one
 // that has replaced it (a lost connection, say).
 bool isTransferBox(const juce::Component* box)
@@ -41,6 +25,33 @@ bool isTransferBox(const juce::Component* box)
 
 void MainContentComponent::startTonewheelTransfer(juce::uint8 slot, juce::int32 length)
 {
+    tonewheelUpload.start(slot, length);
+}
+
+void MainContentComponent::handleTransferEvent(int value)
+{
+    tonewheelUpload.handleEvent(value);
+}
+
+void MainContentComponent::showTransferProgress()
+{
+    tonewheelUpload.showProgress();
+}
+
+void MainContentComponent::showTransferError()
+{
+    showTransferErrorBox(link.transfer.errorCode());
+}
+
+void MainContentComponent::cancelTonewheelTransfer()
+{
+    tonewheelUpload.cancel();
+}
+
+// ---- TonewheelUploadController::View -----------------------------------------------------------
+
+void MainContentComponent::showTransferBox()
+{
     showMessageBox(texts::boxTitle, texts::transmittingTonewheel, texts::cancel, 2, {}, 0, {}, 0,
                    messageBoxCallback);
     // A 1 MiB upload takes minutes on a real MIDI link: a bar beneath the text
@@ -48,83 +59,45 @@ void MainContentComponent::startTonewheelTransfer(juce::uint8 slot, juce::int32 
     transferProgress = 0.0;
     if (currentMessageBox != nullptr)
         currentMessageBox->addProgressBarComponent(transferProgress);
-
-    HostIo io(*this);
-    link.transfer.start(slot, length, io);
 }
 
-void MainContentComponent::handleTransferEvent(int value)
+bool MainContentComponent::isTransferBoxShown() const
 {
-    if (value == TransferProgress)
-    {
-        showTransferProgress();
-        return;
-    }
-
-    // A link lost during the transfer has been closed and reported already.
-    if (!ports.isOpen())
-        return;
-
-    supervisor.suspendHeartbeat();
-    if (value == TransferFinished)
-    {
-        if (isTransferBox(currentMessageBox.get()))
-            closeMessageBox();
-    }
-    else if (value == TransferFailed)
-    {
-        // The instrument may refuse the tonewheel after its EOF, when the
-        // handshake that the finish started is under way. Hold that handshake
-        // while the error is shown (its end would close the box), and start it
-        // again afterwards. During a transfer these are as they already were.
-        supervisor.holdHandshake();
-        showTransferError();
-        if (!ports.isOpen())
-            return; // the box ran a modal loop, and the link ended meanwhile
-    }
-
-    // However it ended, the instrument has a new slot: run the whole handshake
-    // again. The display keeps its connected look until the handshake decides.
-    supervisor.restartHandshake(true);
+    return isTransferBox(currentMessageBox.get());
 }
 
-void MainContentComponent::showTransferProgress()
+void MainContentComponent::showBytesRemaining(int32_t remaining)
 {
-    if (link.transfer.phase() == TonewheelTransfer::Ended ||
-        !isTransferBox(currentMessageBox.get()))
-        return; // cancelled or ended since, or another box has taken its place
-
-    const auto remaining = link.transfer.bytesRemaining();
-    const auto total = link.transfer.totalLength();
-    currentMessageBox->setMessage(juce::String(texts::transmittingTonewheel) +
-                                  juce::String(remaining));
-    if (total > 0)
-        transferProgress = 1.0 - static_cast<double>(remaining) / static_cast<double>(total);
+    if (currentMessageBox != nullptr)
+        currentMessageBox->setMessage(juce::String(texts::transmittingTonewheel) +
+                                      juce::String(remaining));
 }
 
-void MainContentComponent::showTransferError()
+void MainContentComponent::showProgress(double done)
 {
-    const char* text = tonewheelErrorText(link.transfer.errorCode());
+    transferProgress = done;
+}
+
+void MainContentComponent::closeTransferBox()
+{
+    closeMessageBox();
+}
+
+void MainContentComponent::showTransferErrorBox(int errorCode)
+{
+    const char* text = tonewheelErrorText(errorCode);
     showMessageBox(texts::boxTitle,
                    juce::String(texts::transmissionAborted) +
                        (text != nullptr ? text : texts::unknownTransferError),
                    texts::ok, 1, {}, 2, {}, 3, nullptr);
 }
 
-void MainContentComponent::cancelTonewheelTransfer()
+void MainContentComponent::showTransferCancelled()
 {
-    HostIo io(*this);
-    if (!link.transfer.cancel(io))
-        return; // it ended on its own meanwhile: the event that says so follows
-
-    supervisor.suspendHeartbeat();
     loadTonewheelButton.setState(juce::Button::buttonNormal);
     showMessageBox(texts::boxTitle,
                    juce::String(texts::transmissionAborted) + texts::tonewheelDeleted, texts::ok, 1,
                    {}, 2, {}, 3, nullptr);
-
-    // The handshake again, as after every end, but without the time-out.
-    supervisor.restartHandshake(false);
 }
 
 } // namespace kestra

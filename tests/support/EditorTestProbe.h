@@ -73,7 +73,7 @@ public:
     void pretendConnected(bool on)
     {
         editor.supervisor.connected = on;
-        editor.linkUpForProjectSend = on;
+        editor.projectSend.setLinkUp(on);
     }
     void pretendHeartbeatAnswered() { editor.supervisor.heartbeatAnswered = true; }
     void startTimer(int id, int milliseconds) { editor.timers.start(id, milliseconds); }
