@@ -20,7 +20,8 @@
 # shadow windows), so every box came up about ten seconds late. The session
 # therefore sets `Managed` to `N` under `HKCU\Software\Wine\X11 Driver` in
 # its prefix: Wine places the windows itself, as a window manager-less
-# display needs. Real Windows has no such setting and is unaffected.
+# display needs (KestraEditor.exe itself excepted, see below). Real Windows
+# has no such setting and is unaffected.
 #
 # Also here, for the scripts that source this file:
 #
@@ -67,6 +68,15 @@ wine_session_start() {
     }
     # See above: no window manager in Xvfb. Wine reads it when a program starts.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        </dev/null >"$wine_session_dir/wine-reg.out" 2>&1 || {
+        echo "Wine's registry cannot be set:" >&2
+        cat "$wine_session_dir/wine-reg.out" >&2
+        return 1
+    }
+    # The editor itself stays managed: unmanaged, Wine draws its title bar and
+    # frame inside the X window, and the end-to-end test measures the window
+    # as Windows users see its inside (1024 x 685). It tolerates the late boxes.
+    wine reg add 'HKCU\Software\Wine\AppDefaults\KestraEditor.exe\X11 Driver' /v Managed /d Y /f \
         </dev/null >"$wine_session_dir/wine-reg.out" 2>&1 || {
         echo "Wine's registry cannot be set:" >&2
         cat "$wine_session_dir/wine-reg.out" >&2
