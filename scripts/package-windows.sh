@@ -35,19 +35,6 @@ file "$installer" | grep -q 'PE32+ executable (GUI) x86-64' || { echo "No instal
 source scripts/windows/wine-session.sh
 wine_session_start "$build_dir"
 
-fail() {
-    echo "package-windows: FAILED: $*" >&2
-    exit 1
-}
-# Polls a command until it succeeds, for at most $1 seconds.
-wait_for() {
-    local end=$(($(date +%s) + $1))
-    shift
-    until "$@"; do
-        [ "$(date +%s)" -lt "$end" ] || return 1
-        sleep 0.2
-    done
-}
 unix_path() { winepath -u "$1" 2>/dev/null; }
 # The default value of a registry key, or nothing when the key is missing.
 registry_default() {

@@ -27,25 +27,18 @@ settings="$(winepath -u "$appdata_windows" 2>/dev/null)/Kestra Editor/Kestra Edi
 rm -f "$settings"
 editor_pid=""
 
-fail() {
-    echo "smoke: FAILED: $*" >&2
+wine_session_name=smoke
+# What fail (wine-session.sh) shows before it exits.
+wine_session_on_failure() {
     import -window root "$shots/failure.png" 2>/dev/null && echo "smoke: the screen: $shots/failure.png" >&2
     echo "smoke: the instrument's log:" >&2
     tail -n 15 "$log" >&2 2>/dev/null || true
     echo "smoke: the editor's output:" >&2
     tail -n 15 "$shots/editor.out" >&2 2>/dev/null || true
-    exit 1
 }
-
-# Polls a command until it succeeds, for at most $1 seconds.
-wait_for() {
-    local end=$(($(date +%s) + $1))
-    shift
-    until "$@"; do
-        [ "$(date +%s)" -lt "$end" ] || return 1
-        [ -z "$editor_pid" ] || kill -0 "$editor_pid" 2>/dev/null || fail "the editor has ended"
-        sleep 0.1
-    done
+# Between the polls of wait_for (wine-session.sh): the editor still runs.
+wine_session_still_alive() {
+    [ -z "$editor_pid" ] || kill -0 "$editor_pid" 2>/dev/null || fail "the editor has ended"
 }
 
 echo "smoke: starting $exe (log: $log_windows)"
