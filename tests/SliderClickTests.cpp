@@ -10,6 +10,7 @@
 #include "model/Conversions.h"
 #include "ui/ParameterSlider.h"
 
+#include <algorithm>
 #include <chrono>
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
@@ -31,22 +32,20 @@ public:
 
     void click(juce::Point<int> at, juce::ModifierKeys held = {})
     {
-        const auto p = at.toFloat();
-        send(p, held);
-        send(p, held.withFlags(juce::ModifierKeys::leftButtonModifier));
-        time += 60;
-        send(p, held);
-        time += 120;
+        catchUp();
+        clickNow(at, held);
     }
 
     void doubleClick(juce::Point<int> at)
     {
-        click(at);
-        click(at);
+        catchUp();
+        clickNow(at);
+        clickNow(at);
     }
 
     void drag(juce::Point<int> from, juce::Point<int> to)
     {
+        catchUp();
         send(from.toFloat(), {});
         const juce::ModifierKeys down(juce::ModifierKeys::leftButtonModifier);
         send(from.toFloat(), down);
@@ -63,6 +62,21 @@ public:
     void pause() { time += 1000; }
 
 private:
+    // A gesture never starts before the real clock: a real pointer event that
+    // the window had meanwhile (on a slow machine more than the pause after
+    // the last gesture may have passed) must not look newer than this one.
+    void catchUp() { time = std::max(time, juce::Time::currentTimeMillis()); }
+
+    void clickNow(juce::Point<int> at, juce::ModifierKeys held = {})
+    {
+        const auto p = at.toFloat();
+        send(p, held);
+        send(p, held.withFlags(juce::ModifierKeys::leftButtonModifier));
+        time += 60;
+        send(p, held);
+        time += 120;
+    }
+
     void send(juce::Point<float> at, juce::ModifierKeys mods)
     {
         // As the platform does: the keys held are read from the current modifiers.
