@@ -12,7 +12,7 @@
 //   ProjectFileController     (files/)  save and open: read, check, take, notices
 //   TonewheelFileController   (files/)  load a tonewheel file and start its upload
 // It is the supervisor's window, the controllers' view and the device link's
-// host; the spec's operations of those jobs are one-line forwards. Its member
+// host; its operations for those jobs are one-line forwards to them. Its member
 // functions are defined under ui/:
 //   ui/MainContentComponent.cpp   construction, pages and layout
 //   ui/LinkView.cpp               internal messages, the link's window, the senders
