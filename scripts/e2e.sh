@@ -149,7 +149,25 @@ toolbar_x() { # OPEN 0, SAVE 1, CONNECT 2, STORE 3, RESET 4, TONEWHEEL 5
     echo $((242 + 104 * $1 + 52))
 }
 click_toolbar() { click "$(toolbar_x "$1")" 39; }
-click_page() { click 100 $((78 + 40 * $1 + 20)); }
+# What the page area shows (right of the page buttons, below the toolbar), as
+# a checksum: it changes when another page is shown.
+page_look() {
+    import -window "$main" -crop 780x580+240+100 +repage rgb:- 2>/dev/null | md5sum
+}
+page_changed() { [ "$(page_look)" != "$1" ]; }
+# Shows page $1 (0 = Tone Generator). A click that a slow machine loses would
+# leave the last page under the next click, so the hand looks and clicks
+# again until the page has changed.
+click_page() {
+    local before attempt
+    before=$(page_look)
+    for attempt in 1 2 3; do
+        [ "$attempt" = 1 ] || echo "e2e:   the page did not change; clicking again"
+        click 100 $((78 + 40 * $1 + 20))
+        wait_for 5 page_changed "$before" && return
+    done
+    fail "page $1 does not show"
+}
 # A selector, or a slider's value box, at (x, row y).
 click_row() { click "$1" $(($2 + 12)); }
 # A slider at row y set by typing: a click opens its value box, all selected.
@@ -175,6 +193,8 @@ drag_slider() {
         xdotool mousemove $((left + x)) "$y" sleep 0.02
     done
     xdotool mouseup 1
+    # A selector under the pointer would have opened its list instead.
+    ! has_window '^menu$' || fail "a selector's list opened where a slider was dragged"
 }
 
 number=0
