@@ -28,6 +28,7 @@
 #include "support/EditorTestProbe.h"
 
 #include "files/ProjectFile.h"
+#include "files/ProjectSendPacer.h"
 #include "sim/SimulatedInstrument.h"
 
 using namespace kestra;

@@ -23,6 +23,9 @@
 namespace kestra::projectfile
 {
 
+constexpr int transmissionDelayMs = 200; // from the opening to BulkModeMessage 1
+constexpr int transmissionPacingMs = 20; // after every parameter, the last one too
+
 class PacingClock
 {
 public:
@@ -61,7 +64,7 @@ public:
         virtual void postSendEnded(int send) = 0;
     };
 
-    static constexpr double pacingMs = 20.0;
+    static constexpr double pacingMs = transmissionPacingMs;
 
     ProjectSendPacer(Outlet& outlet, PacingClock& clock);
     ~ProjectSendPacer(); // stops a send still running, without BulkModeMessage 0

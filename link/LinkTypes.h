@@ -35,7 +35,7 @@ constexpr int dumpTimeoutMs = 6000; // all three dump sections together
 constexpr int storeTimeoutMs = 6000;
 constexpr int resetTimeoutMs = 6000;
 constexpr int heartbeatPeriodMs = 3000;
-// The full send's delay and pacing: files/ProjectFile.h (transmissionDelayMs,
+// The full send's delay and pacing: files/ProjectSendPacer.h (transmissionDelayMs,
 // transmissionPacingMs).
 
 enum LinkState : int

@@ -186,11 +186,7 @@ void MainContentComponent::showInstrumentValues()
     closeMessageBox();
     editHistory->clear(); // the instrument's values replace everything the steps knew
     refreshControls();
-    if (pageViews.currentPage() >= 0 && pageViews.currentPage() <= 5)
-    {
-        showPage(false, pageViews.currentPage());
-        showPage(true, pageViews.currentPage());
-    }
+    reshowCurrentPage();
 }
 
 void MainContentComponent::showResetValues()

@@ -405,6 +405,12 @@ void MainContentComponent::showPage(bool visible, int page)
         focusTarget->grabKeyboardFocus();
 }
 
+void MainContentComponent::reshowCurrentPage()
+{
+    showPage(false, pageViews.currentPage());
+    showPage(true, pageViews.currentPage());
+}
+
 juce::Slider* MainContentComponent::sliderFor(int number) const
 {
     return isValidParameterNumber(number) ? sliders[static_cast<size_t>(number)].get() : nullptr;

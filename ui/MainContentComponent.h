@@ -152,6 +152,8 @@ public:
 
     // ---- pages -----------------------------------------------------------------------------
     void showPage(bool visible, int page);
+    // Shows the current page again, for rows that depend on the model.
+    void reshowCurrentPage();
 
     // ---- undo and redo, MIDI monitor, files from the desktop ---------------------------------
     bool keyPressed(const juce::KeyPress& key) override;

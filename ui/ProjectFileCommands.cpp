@@ -100,11 +100,8 @@ void MainContentComponent::showOpenedProject(bool modelChanged)
     refreshControls();
 
     // A new model from the file changes which rows the current page shows.
-    if (modelChanged && pageViews.currentPage() >= 0 && pageViews.currentPage() <= 5)
-    {
-        showPage(false, pageViews.currentPage());
-        showPage(true, pageViews.currentPage());
-    }
+    if (modelChanged)
+        reshowCurrentPage();
 }
 
 void MainContentComponent::projectOpened(const ProjectRecord& before, const ProjectRecord& opened)
