@@ -41,16 +41,13 @@ ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -LE gui --repeat un
 # The window tests take a few minutes under Wine (about a second each where
 # Linux takes a tenth); KESTRA_WINDOWS_WINDOW_TESTS=0 leaves them out.
 if [ "${KESTRA_WINDOWS_WINDOW_TESTS:-1}" != 0 ]; then
-    # A program that passed and then hung on its way out under Wine is ended
-    # at the time limit (150 s in the Windows build) and run once more.
     # The slider click tests hand synthetic mouse events to the window; beside
     # another program's windows on the same display, Wine's real pointer and
     # focus events can come between them. They run alone, after the rest.
     alone='^SliderClicks\.'
     ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L gui \
-        -E "$excluded|$alone" --repeat after-timeout:2
-    ctest --test-dir "$build_dir" --output-on-failure -j 1 -L gui -R "$alone" \
-        --repeat after-timeout:2
+        -E "$excluded|$alone"
+    ctest --test-dir "$build_dir" --output-on-failure -j 1 -L gui -R "$alone"
 else
     echo "run-tests-windows: window tests left out (KESTRA_WINDOWS_WINDOW_TESTS=0)"
 fi

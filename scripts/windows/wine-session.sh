@@ -82,7 +82,34 @@ wine_session_start() {
         cat "$wine_session_dir/wine-reg.out" >&2
         return 1
     }
+    # Windows programs share a desktop process (explorer.exe /desktop). Wine
+    # starts it from the first program that needs it, and it takes over that
+    # program's output; Wine ends it a second after its last user has gone.
+    # Under CTest that output is the test's pipe, and CTest waits for the pipe
+    # to close: a window test that had started the desktop while other window
+    # tests kept it busy looked hung after it had passed, until its time limit.
+    # tests/tools/WineDesktopKeeper.cpp is a user of the desktop for the whole
+    # session, started here with its output nowhere, so that no test starts it.
+    local keeper="$build_dir/tests/WineDesktopKeeper.exe"
+    if [ -f "$keeper" ]; then
+        wine "$keeper" </dev/null >/dev/null 2>&1 &
+        # Up once it is still there after the second in which a desktop
+        # without users would end.
+        local waited=0
+        until sleep 1.5 && wine_desktop_up; do
+            waited=$((waited + 1))
+            if [ $waited -gt 10 ]; then
+                echo "Wine's desktop process does not stay up" >&2
+                return 1
+            fi
+        done
+    fi
     export KESTRA_WINE_SESSION=$$
+}
+
+# Whether a Wine desktop process (explorer.exe /desktop) runs.
+wine_desktop_up() {
+    grep -qsa 'explorer\.exe./desktop' /proc/[0-9]*/cmdline
 }
 
 wine_session_stop() {
