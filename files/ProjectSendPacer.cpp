@@ -84,8 +84,9 @@ void ProjectSendPacer::run(int lastParameter, int send)
     double previousEndMs = startMs;
     for (int k = 0; k <= count; ++k)
     {
-        const double dueMs =
-            k == 0 ? startMs : std::max(startMs + k * pacingMs, previousEndMs + pacingMs);
+        const double dueMs = k == 0 ? startMs
+                                    : std::max(startMs + k * transmissionPacingMs,
+                                               previousEndMs + transmissionPacingMs);
         if (!waitFor(dueMs))
             return; // stopped: the message thread ends the send itself
         if (!outlet.linkUp())

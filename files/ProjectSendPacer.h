@@ -64,8 +64,6 @@ public:
         virtual void postSendEnded(int send) = 0;
     };
 
-    static constexpr double pacingMs = transmissionPacingMs;
-
     ProjectSendPacer(Outlet& outlet, PacingClock& clock);
     ~ProjectSendPacer(); // stops a send still running, without BulkModeMessage 0
 
