@@ -5,6 +5,7 @@
 // editor's output port, a component that counts its paints, and percentiles.
 
 #include "link/VirtualMidiServices.h"
+#include "support/MessageLoop.h"
 
 #include <benchmark/benchmark.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -56,7 +57,7 @@ inline bool pumpUntil(const std::function<bool()>& condition,
     {
         if (Clock::now() > end)
             return condition();
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(1);
+        kestra::testing::dispatchMessagesFor(1);
     }
     return true;
 }
@@ -65,7 +66,7 @@ inline void pumpFor(std::chrono::milliseconds duration)
 {
     const auto end = Clock::now() + duration;
     while (Clock::now() < end)
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(1);
+        kestra::testing::dispatchMessagesFor(1);
 }
 
 // Every message the editor hands to its output port, with the moment it did.

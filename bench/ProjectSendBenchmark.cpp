@@ -213,7 +213,7 @@ void BM_ProjectSend(benchmark::State& state)
         bench.sent.take();
         bench.counter.reset();
         const auto opened = Clock::now();
-        bench.editor.openProjectFrom(file);
+        bench.editor.core().openProjectFrom(file);
         const bool ended = pumpUntil(
             [&] {
                 return !bench.probe.isTimerRunning(BulkSendTimer) &&

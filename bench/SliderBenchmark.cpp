@@ -115,7 +115,7 @@ void BM_SliderMove(benchmark::State& state)
         state.SetIterationTime(std::chrono::duration<double>(last - dragged).count());
 
         // The loop runs between the mouse events: repaints, timers.
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(2);
+        kestra::testing::dispatchMessagesFor(2);
     }
     slider->mouseUp(mouseAt(*slider, downAt.x, true, downAt));
     slider->removeListener(&stopwatch);

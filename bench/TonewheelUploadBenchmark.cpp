@@ -27,7 +27,7 @@
 
 #include "link/DeviceLink.h"
 #include "sim/SimulatedInstrument.h"
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 #include "ui/MidiMonitorWindow.h"
 
 #include <benchmark/benchmark.h>
@@ -187,6 +187,21 @@ Bytes tonewheelName()
     return name;
 }
 
+// Starts an upload of the tonewheel into slot 3 as LOAD... does, from a file,
+// with the question answered Yes; returns as its header goes out.
+void startUploadInEditor(MainContentComponent& editor, const Bytes& data)
+{
+    static const auto file = juce::File::createTempFile(".ktw");
+    const auto image = tonewheelFileImage(data, "BENCH");
+    file.replaceWithData(image.data(), image.size());
+    editor.core().loadTonewheelFrom(file, 3);
+    auto* box = EditorTestProbe::messageBox();
+    if (box != nullptr)
+        box->triggerButtonClick(texts::yes);
+    while (EditorTestProbe::messageBox() == box)
+        kestra::testing::dispatchMessagesFor(1);
+}
+
 // ---- the device link alone: no window, no message thread ------------------------------
 
 struct LinkOnlyHost final : LinkHost, TonewheelTransfer::Io, juce::MidiInputCallback
@@ -274,7 +289,7 @@ void BM_LargestTonewheel_Editor(benchmark::State& state)
     EditorTestProbe probe(editor);
     probe.openPorts(instrument.inputIndex(), instrument.outputIndex());
 
-    auto pump = [] { juce::MessageManager::getInstance()->runDispatchLoopUntil(1); };
+    auto pump = [] { kestra::testing::dispatchMessagesFor(1); };
     auto connectedAndIdle = [&]
     {
         return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
@@ -291,9 +306,8 @@ void BM_LargestTonewheel_Editor(benchmark::State& state)
     {
         timings.reset();
         const int before = instrument.uploadsCompleted();
-        probe.link().transfer.load(name.data(), data.data(), largest);
+        startUploadInEditor(editor, data);
         const auto headerSent = Clock::now();
-        editor.startTonewheelTransfer(3, largest);
 
         // The message thread's view, every millisecond between the events it
         // handles: the number in the box against the transfer's own.
@@ -333,10 +347,9 @@ struct UploadFigures
 // One upload of the largest tonewheel through the editor, to the end of its
 // handshake after it.
 UploadFigures uploadOnce(MainContentComponent& editor, EditorTestProbe& probe,
-                         SimulatedInstrument& instrument, Timings& timings, const Bytes& data,
-                         const Bytes& name)
+                         SimulatedInstrument& instrument, Timings& timings, const Bytes& data)
 {
-    auto pump = [] { juce::MessageManager::getInstance()->runDispatchLoopUntil(1); };
+    auto pump = [] { kestra::testing::dispatchMessagesFor(1); };
     auto connectedAndIdle = [&]
     {
         return probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
@@ -344,9 +357,8 @@ UploadFigures uploadOnce(MainContentComponent& editor, EditorTestProbe& probe,
     };
     timings.reset();
     const int before = instrument.uploadsCompleted();
-    probe.link().transfer.load(name.data(), data.data(), largest);
+    startUploadInEditor(editor, data);
     const auto headerSent = Clock::now();
-    editor.startTonewheelTransfer(3, largest);
     while (instrument.uploadsCompleted() == before || !connectedAndIdle())
         pump();
 
@@ -375,7 +387,7 @@ void BM_LargestTonewheel_MidiMonitor(benchmark::State& state)
     probe.startHandshake();
     while (!(probe.supervisor().isConnected() && probe.supervisor().state() == Idle &&
              probe.messageBox() == nullptr))
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(1);
+        kestra::testing::dispatchMessagesFor(1);
 
     const auto data = patternData(largest);
     const auto name = tonewheelName();
@@ -390,7 +402,7 @@ void BM_LargestTonewheel_MidiMonitor(benchmark::State& state)
         probe.messageLog().setPaused(mode == paused);
         if (mode == open)
             editor.toggleMidiMonitor();
-        const auto figures = uploadOnce(editor, probe, instrument, timings, data, name);
+        const auto figures = uploadOnce(editor, probe, instrument, timings, data);
         if (mode == open)
             editor.toggleMidiMonitor();
         return figures;

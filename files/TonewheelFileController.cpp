@@ -3,6 +3,7 @@
 #include "files/TonewheelFile.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace kestra
 {
@@ -57,16 +58,21 @@ void TonewheelFileController::loadFrom(const juce::File& file, uint8_t slot)
         return;
     }
 
-    if (!view.confirmTonewheelReplacement(link.tonewheelName(slot)))
-        return;
-    // The question ran a modal loop: the link may have gone, or an upload
-    // started, before the answer.
-    if (!supervisor.isConnected() || link.transfer.phase() != TonewheelTransfer::Ended)
-        return;
-
-    const int32_t length = dataLength(contents.getSize());
-    link.transfer.load(bytes + nameOffset, bytes + dataOffset, length);
-    upload.start(slot, length);
+    // The file's bytes wait with the question for its answer.
+    auto kept = std::make_shared<juce::MemoryBlock>(std::move(contents));
+    view.askTonewheelReplacement(
+        link.tonewheelName(slot),
+        [this, kept, slot](bool yes)
+        {
+            // The link may have gone, or an upload started, before the answer.
+            if (!yes || !supervisor.isConnected() ||
+                link.transfer.phase() != TonewheelTransfer::Ended)
+                return;
+            const auto* data = static_cast<const uint8_t*>(kept->getData());
+            const int32_t length = dataLength(kept->getSize());
+            link.transfer.load(data + nameOffset, data + dataOffset, length);
+            upload.start(slot, length);
+        });
 }
 
 } // namespace kestra

@@ -9,6 +9,7 @@
 #include "files/ProjectFileController.h"
 #include "link/TonewheelUploadController.h"
 
+#include <functional>
 #include <string>
 
 namespace kestra
@@ -23,8 +24,9 @@ public:
         virtual ~View() = default;
         virtual void showFileNotice(FileNotice notice) = 0;
         // Whether the tonewheel now in the slot, named slotName, may be
-        // replaced; the question may run a modal loop.
-        virtual bool confirmTonewheelReplacement(const std::string& slotName) = 0;
+        // replaced; onAnswer gets true for Yes.
+        virtual void askTonewheelReplacement(const std::string& slotName,
+                                             std::function<void(bool yes)> onAnswer) = 0;
     };
 
     // lastFolder is where the file dialogs start; a loaded file moves it.

@@ -203,7 +203,7 @@ void LinkSupervisor::timerExpired(int timerId)
         break;
     case DumpTimeoutTimer:
         linkState = Idle;
-        window.dropConnection();
+        dropConnection();
         window.showLinkNotice(LinkNotice::dumpFailed);
         break;
     case StoreTimeoutTimer:
@@ -234,9 +234,15 @@ void LinkSupervisor::heartbeat()
         return;
     }
 
-    // Lost: the CONNECT handler disconnects and closes the ports.
-    window.dropConnection();
+    dropConnection();
     window.showLinkNotice(LinkNotice::connectionLost);
+}
+
+void LinkSupervisor::dropConnection()
+{
+    setConnected(false);
+    connect(false);
+    window.releaseLinkButton(LinkButton::connect);
 }
 
 // ---- store and reset -------------------------------------------------------------------------
@@ -270,15 +276,19 @@ void LinkSupervisor::reset(bool on)
         timers.stop(ResetTimeoutTimer);
         return;
     }
-    // The question runs a modal loop: the link may be lost before the answer.
-    if (!window.confirmReset() || !connected)
-    {
-        window.releaseLinkButton(LinkButton::reset);
-        return;
-    }
-    linkState = ResetPending;
-    timers.start(ResetTimeoutTimer, resetTimeoutMs);
-    link.sendResetRequest();
+    window.askReset(
+        [this](bool yes)
+        {
+            // The link may have been lost before the answer.
+            if (!yes || !connected)
+            {
+                window.releaseLinkButton(LinkButton::reset);
+                return;
+            }
+            linkState = ResetPending;
+            timers.start(ResetTimeoutTimer, resetTimeoutMs);
+            link.sendResetRequest();
+        });
 }
 
 // ---- around a project send and a tonewheel upload ----------------------------------------

@@ -15,10 +15,10 @@
 #include "link/DeviceLink.h"
 #include "link/LinkTimers.h"
 
+#include <functional>
+
 namespace kestra
 {
-
-class EditorTestProbe; // sets the flags without a handshake
 
 // The boxes the link shows with an OK button.
 enum class LinkNotice
@@ -44,8 +44,8 @@ enum class LinkButton
 class LinkSupervisor
 {
 public:
-    // What the link needs of the window. Boxes with an OK button may run a
-    // modal loop, during which the supervisor can be called again.
+    // What the link needs of the window. Nothing waits for the user: a
+    // question is answered through its callback.
     class Window
     {
     public:
@@ -56,13 +56,11 @@ public:
         virtual void releaseLinkButton(LinkButton button) = 0;
         // The refused instrument's reason (IdentityRejection) in a box.
         virtual void onIdentityRejected(int reason) = 0;
-        // The reset question; true for Yes.
-        virtual bool confirmReset() = 0;
+        // The reset question; onAnswer gets true for Yes.
+        virtual void askReset(std::function<void(bool yes)> onAnswer) = 0;
         // The indicator, CONNECT and the device and firmware labels.
         virtual void showLinkUp() = 0;
         virtual void showLinkDown() = 0;
-        // CONNECT switched off as the user would: its handler disconnects.
-        virtual void dropConnection() = 0;
         // The values the dump or the reset has brought.
         virtual void showInstrumentValues() = 0;
         virtual void showResetValues() = 0;
@@ -124,8 +122,9 @@ public:
     static int rejectionOf(const sysex::Identity& identity);
 
 private:
-    friend class EditorTestProbe;
     void heartbeat();
+    // The link given up: disconnected as CONNECT switched off would, and CONNECT released.
+    void dropConnection();
 
     DeviceLink& link;
     LinkTimers& timers;

@@ -65,9 +65,14 @@ void TonewheelUploadController::handleEvent(int value)
         // while the error is shown (its end would close the box), and start it
         // again afterwards. During a transfer these are as they already were.
         supervisor.holdHandshake();
-        view.showTransferErrorBox(link.transfer.errorCode());
-        if (!ports.isOpen())
-            return; // the box ran a modal loop, and the link ended meanwhile
+        view.showTransferErrorBox(link.transfer.errorCode(),
+                                  [this]
+                                  {
+                                      // Unless the link ended while the box was open.
+                                      if (ports.isOpen())
+                                          supervisor.restartHandshake(true);
+                                  });
+        return;
     }
 
     // However it ended, the instrument has a new slot: run the whole handshake

@@ -8,12 +8,12 @@
 //
 // It needs no component: the window is reached through a View. Every
 // function runs on the thread that owns the link (the message thread in the
-// editor). The View's error and cancel boxes may run a modal loop, during
-// which the link can end.
+// editor). Nothing waits for the user; the link can end while a box is open.
 
 #include "link/LinkSupervisor.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace kestra
 {
@@ -36,8 +36,9 @@ public:
         virtual void showProgress(double done) = 0;
         virtual void closeTransferBox() = 0;
         // "Transmission aborted" with the instrument's error text (code as
-        // TonewheelTransfer::errorCode() has it); an OK box.
-        virtual void showTransferErrorBox(int errorCode) = 0;
+        // TonewheelTransfer::errorCode() has it); an OK box. then runs once
+        // the box has gone.
+        virtual void showTransferErrorBox(int errorCode, std::function<void()> then) = 0;
         // The user's cancel went out: LOAD... released and the OK box that
         // says the slot's tonewheel is deleted.
         virtual void showTransferCancelled() = 0;

@@ -70,7 +70,8 @@ float toControlValue(int n, const ParameterValues& v, const ParameterValues& D)
     case Conversion::scaled:
         return 100.0f * at(v, n) / at(D, n);
     case Conversion::chorusPair:
-        return 100.0f + (at(D, 34) - at(D, 31) + at(v, 31) - at(v, 34)) * mixPerDifference;
+        return 100.0f + (at(D, chorusSecondParameter) - at(D, chorusMixParameter) + at(v, chorusMixParameter) -
+                         at(v, chorusSecondParameter)) * mixPerDifference;
     case Conversion::direct:
     case Conversion::amFollower:
     case Conversion::index:
@@ -78,6 +79,19 @@ float toControlValue(int n, const ParameterValues& v, const ParameterValues& D)
         break;
     }
     return at(v, n);
+}
+
+bool controlReads(const ParameterInfo& control, int n)
+{
+    switch (control.conversion)
+    {
+    case Conversion::chorusPair:
+        return n == chorusMixParameter || n == chorusSecondParameter;
+    case Conversion::model:
+        return n >= control.number && n < control.number + overdriveBlockSize;
+    default:
+        return n == control.number;
+    }
 }
 
 float chorusLevelControlValue(const ParameterValues& v, const ParameterValues& D, float shownMix)

@@ -20,6 +20,9 @@ float decibelsToLevel(float decibels);
 // default row of the current hardware revision.
 float toControlValue(int n, const ParameterValues& v, const ParameterValues& D);
 
+// Whether the value a control shows reads the stored value of parameter n.
+bool controlReads(const ParameterInfo& control, int n);
+
 // Chorus Level as shown, given the value that the Chorus Mix control shows.
 float chorusLevelControlValue(const ParameterValues& v, const ParameterValues& D, float shownMix);
 

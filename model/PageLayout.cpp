@@ -1,5 +1,7 @@
 #include "model/PageLayout.h"
 
+#include "model/Conversions.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -69,6 +71,15 @@ std::vector<PageRow> pageRows(int page)
     std::stable_sort(rows.begin(), rows.end(),
                      [](const PageRow& a, const PageRow& b) { return a.y < b.y; });
     return rows;
+}
+
+std::vector<const ParameterInfo*> controlsShowing(int number)
+{
+    std::vector<const ParameterInfo*> controls;
+    for (const auto* info : placedControls())
+        if (controlReads(*info, number))
+            controls.push_back(info);
+    return controls;
 }
 
 } // namespace kestra

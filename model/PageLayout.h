@@ -47,4 +47,7 @@ std::vector<PageRow> pageRows(int page);
 // Chorus Mix (it is shown relative to Chorus Mix as shown): the refresh order.
 const std::vector<const ParameterInfo*>& placedControls();
 
+// The controls whose shown value reads the stored value of parameter n, in refresh order.
+std::vector<const ParameterInfo*> controlsShowing(int number);
+
 } // namespace kestra

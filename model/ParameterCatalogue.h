@@ -17,6 +17,14 @@ constexpr int firstSettingParameter = 85; // 85 ... 98 hold option indices
 constexpr int lastParameterOfModel3 = 84; // the "Kestra Tavo" exchanges 0 ... 84 only
 constexpr int numHardwareRevisions = 2;
 
+// Parameters with a role of their own beyond their row.
+constexpr int chorusMixParameter = 31;        // its row has a second slider, Chorus Level
+constexpr int chorusSecondParameter = 34;     // written with 31 by the chorus pair
+constexpr int classicOverdriveParameter = 9;  // the CLASSIC overdrive block, 9 ... 15
+constexpr int rockOverdriveParameter = 16;    // the ROCK overdrive block, 16 ... 22
+constexpr int lowerLayerModeParameter = 88;   // "Layer Mode" for model 2
+constexpr int tonewheelModelParameter = 97;   // names the slot LOAD... uploads into
+
 using ParameterValues = std::array<float, numParameters>;
 
 enum class ControlKind
@@ -52,6 +60,27 @@ constexpr unsigned all = ~0u;
 } // namespace views
 
 constexpr int numPages = 6;
+
+// The pages, top to bottom of the page buttons.
+enum Page : int
+{
+    toneGeneratorPage = 0,
+    vibratoChorusPage = 1,
+    overdrivePage = 2,
+    rotaryPage = 3,
+    reverbPage = 4,
+    settingsPage = 5, // Additional Functions
+};
+
+// The views of the pages that have several; a view's bit in views:: is 1 << view.
+enum View : int
+{
+    classicView = 0, // pages 2 and 3
+    rockView = 1,    // pages 2 and 3
+    commonView = 2,  // page 3
+    mainView = 3,    // page 0
+    drawbarView = 4, // page 0
+};
 
 // Where a parameter's control sits: its page, the top of its row and the
 // views that show it. Controls of one page and top share the row and its

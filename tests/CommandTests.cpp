@@ -13,7 +13,7 @@
 
 #include "files/ProjectFile.h"
 #include "sim/SimulatorOptions.h"
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 #include "ui/Pictures.h"
 
 #include <algorithm>

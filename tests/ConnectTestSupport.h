@@ -11,7 +11,7 @@
 #include "support/SimulatorConfigs.h"
 
 #include "sim/SimulatorOptions.h"
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 #include "ui/Pictures.h"
 
 #include <algorithm>

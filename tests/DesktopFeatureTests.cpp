@@ -7,7 +7,7 @@
 
 #include "files/ProjectFile.h"
 #include "model/Conversions.h"
-#include "ui/EditHistory.h"
+#include "editor/EditHistory.h"
 #include "ui/MidiMonitorWindow.h"
 
 #include <set>
@@ -209,18 +209,18 @@ TEST_F(ConnectedEditor, EveryKindOfEditIsOneStepUndoneAndRedoneWithItsOwnMessage
         const auto once = std::set<int>(numbers.begin(), numbers.end()).size();
         numbers.erase(numbers.begin(), numbers.end() - static_cast<std::ptrdiff_t>(once));
 
-        ASSERT_TRUE(rig.editor.undo());
+        ASSERT_TRUE(rig.editor.core().undo());
         EXPECT_EQ(sent(), parameterMessages(numbers, before));
         EXPECT_EQ(values(), before);
 
-        ASSERT_TRUE(rig.editor.redo());
+        ASSERT_TRUE(rig.editor.core().redo());
         EXPECT_EQ(sent(), parameterMessages(numbers, after));
         EXPECT_EQ(values(), after);
     }
 
     // All of them, newest first, back to where the handshake left the values.
     int undone = 0;
-    while (rig.editor.undo())
+    while (rig.editor.core().undo())
         ++undone;
     EXPECT_EQ(undone, static_cast<int>(std::size(edits)));
 }
@@ -233,15 +233,15 @@ TEST_F(ConnectedEditor, AGestureIsOneStepHoweverFarItMoves)
     EXPECT_GE(sent().size(), 5u);
     const auto after = values();
 
-    ASSERT_TRUE(rig.editor.undo());
+    ASSERT_TRUE(rig.editor.core().undo());
     EXPECT_EQ(sent(), parameterMessages({23}, before));
     EXPECT_NEAR(slider.getValue(), static_cast<double>(before[23]), 1e-6);
-    EXPECT_FALSE(rig.editor.undo());
+    EXPECT_FALSE(rig.editor.core().undo());
     EXPECT_TRUE(sent().empty());
 
-    ASSERT_TRUE(rig.editor.redo());
+    ASSERT_TRUE(rig.editor.core().redo());
     EXPECT_EQ(sent(), parameterMessages({23}, after));
-    EXPECT_FALSE(rig.editor.redo());
+    EXPECT_FALSE(rig.editor.core().redo());
 }
 
 TEST_F(ConnectedEditor, AnOpenedProjectIsUndoneAndRedoneAsAnOpeningSendsIt)
@@ -254,19 +254,19 @@ TEST_F(ConnectedEditor, AnOpenedProjectIsUndoneAndRedoneAsAnOpeningSendsIt)
     record.parameterValues[97] = 4.0f;
     const auto file = writeProject(folder.getChildFile("warm.tkp"), record);
 
-    rig.editor.openProjectFrom(file);
+    rig.editor.core().openProjectFrom(file);
     EXPECT_EQ(rig.boxText(), texts::transmittingParameters);
     const auto opened = values();
     EXPECT_EQ(sentOnceQuiet(), fullSend(opened, model));
 
     boxes.seen.clear();
-    ASSERT_TRUE(rig.editor.undo());
+    ASSERT_TRUE(rig.editor.core().undo());
     EXPECT_EQ(rig.boxText(), texts::transmittingParameters); // the same box
     EXPECT_EQ(sentOnceQuiet(), fullSend(before, model));
     EXPECT_EQ(values(), before);
     EXPECT_EQ(rig.probe.selector(97)->getSelectedItemIndex(), static_cast<int>(before[97]));
 
-    ASSERT_TRUE(rig.editor.redo());
+    ASSERT_TRUE(rig.editor.core().redo());
     EXPECT_EQ(sentOnceQuiet(), fullSend(opened, model));
     EXPECT_EQ(values(), opened);
     EXPECT_EQ(rig.probe.selector(97)->getSelectedItemIndex(), 4);
@@ -276,7 +276,7 @@ TEST_F(ConnectedEditor, ReportedValuesAreNotSteps)
 {
     rig.sendToEditor(sysex::parameterValueMessage(5, 42.0f)); // Tone Control Position
     ASSERT_TRUE(pumpUntil([&] { return rig.probe.slider(5)->getValue() == 42.0; }));
-    EXPECT_FALSE(rig.editor.undo());
+    EXPECT_FALSE(rig.editor.core().undo());
     EXPECT_TRUE(sent().empty());
 }
 
@@ -288,8 +288,8 @@ TEST_F(ConnectedEditor, AResetClearsTheHistory)
     ASSERT_TRUE(pumpUntil([&] { return boxes.saw(texts::resetConfirmed); }));
     ASSERT_TRUE(pumpUntil([&] { return rig.probe.messageBox() == nullptr; }));
     sent();
-    EXPECT_FALSE(rig.editor.undo());
-    EXPECT_FALSE(rig.editor.redo());
+    EXPECT_FALSE(rig.editor.core().undo());
+    EXPECT_FALSE(rig.editor.core().redo());
     EXPECT_TRUE(sent().empty());
 }
 
@@ -297,13 +297,13 @@ TEST_F(ConnectedEditor, ANewConnectionClearsTheHistory)
 {
     drag(*rig.probe.slider(23), {0.9f});
     rig.probe.selector(98)->setSelectedItemIndex(1, juce::sendNotificationSync);
-    ASSERT_TRUE(rig.editor.undo()); // one step left to undo, one to redo
+    ASSERT_TRUE(rig.editor.core().undo()); // one step left to undo, one to redo
 
     click(rig.probe.connectButton()); // off
     ASSERT_TRUE(rig.connect());
     sent();
-    EXPECT_FALSE(rig.editor.undo());
-    EXPECT_FALSE(rig.editor.redo());
+    EXPECT_FALSE(rig.editor.core().undo());
+    EXPECT_FALSE(rig.editor.core().redo());
     EXPECT_TRUE(sent().empty());
 }
 
@@ -322,11 +322,11 @@ TEST_F(ConnectedEditor, WhileNotConnectedUndoAndRedoChangeTheControlsAndSendNoth
     rig.probe.openPorts(rig.instrument().inputIndex(), rig.instrument().outputIndex());
     sent();
 
-    ASSERT_TRUE(rig.editor.undo());
+    ASSERT_TRUE(rig.editor.core().undo());
     EXPECT_EQ(rig.probe.selector(98)->getSelectedItemIndex(), 0);
-    ASSERT_TRUE(rig.editor.undo());
+    ASSERT_TRUE(rig.editor.core().undo());
     EXPECT_DOUBLE_EQ(slider.getValue(), start);
-    ASSERT_TRUE(rig.editor.redo());
+    ASSERT_TRUE(rig.editor.core().redo());
     EXPECT_DOUBLE_EQ(slider.getValue(), dragged);
     pumpFor(std::chrono::milliseconds(50));
     EXPECT_TRUE(sent().empty());
@@ -338,7 +338,7 @@ TEST_F(ConnectedEditor, TheHistoryKeepsItsLastHundredSteps)
     for (int i = 0; i < EditHistory::maxSteps + 20; ++i)
         selector.setSelectedItemIndex(i % 2 == 0 ? 1 : 0, juce::sendNotificationSync);
     int undone = 0;
-    while (rig.editor.undo())
+    while (rig.editor.core().undo())
         ++undone;
     EXPECT_EQ(undone, EditHistory::maxSteps);
 }
@@ -434,8 +434,8 @@ TEST_F(ConnectedEditor, CtrlMShowsAndHidesTheMonitorWhichListsEveryMessage)
 TEST_F(ConnectedEditor, TheMonitorStaysUsableWhileABoxBlocksTheEditor)
 {
     rig.editor.toggleMidiMonitor();
-    auto& monitor = rig.probe.midiMonitor()->monitor();
-    rig.editor.openProjectFrom(
+    auto& monitor = rig.probe.openedMidiMonitor().monitor();
+    rig.editor.core().openProjectFrom(
         writeProject(folder.getChildFile("p.tkp"), rig.probe.link().record()));
     ASSERT_NE(rig.probe.messageBox(), nullptr); // the transmitting box, modal
     EXPECT_TRUE(rig.probe.slider(23)->isCurrentlyBlockedByAnotherModalComponent());
@@ -446,7 +446,7 @@ TEST_F(ConnectedEditor, TheMonitorStaysUsableWhileABoxBlocksTheEditor)
 TEST_F(ConnectedEditor, TheMonitorRepaintsAtMostThirtyTimesASecond)
 {
     rig.editor.toggleMidiMonitor();
-    auto& monitor = rig.probe.midiMonitor()->monitor();
+    auto& monitor = rig.probe.openedMidiMonitor().monitor();
     pumpFor(std::chrono::milliseconds(100));
     const int start = monitor.repaintsRequested();
     const auto begin = std::chrono::steady_clock::now();
@@ -454,7 +454,7 @@ TEST_F(ConnectedEditor, TheMonitorRepaintsAtMostThirtyTimesASecond)
     for (int i = 0; i < 400; ++i)
     {
         rig.probe.slider(23)->setValue(i % 2 == 0 ? 1.0 : 2.0, juce::sendNotificationSync);
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(1);
+        kestra::testing::dispatchMessagesFor(1);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
@@ -482,7 +482,7 @@ TEST_F(ConnectedEditor, ADroppedProjectOpensAsOpenWould)
     EXPECT_EQ(sentOnceQuiet(), fullSend(v, rig.probe.link().modelIndex()));
     EXPECT_EQ(rig.probe.lastFileFolder(), folder);
     // An opened project, so a step.
-    EXPECT_TRUE(rig.editor.undo());
+    EXPECT_TRUE(rig.editor.core().undo());
 }
 
 TEST_F(ConnectedEditor, ADroppedBrokenProjectGetsTheBoxOpenShows)

@@ -160,7 +160,7 @@ TEST_F(EditorControls, RefreshSendsNothing)
     probe.link().setParameterValue(4, -3.0f);
     probe.link().setParameterValue(97, 4.0f);
     editor.refreshControls();
-    juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+    kestra::testing::dispatchMessagesFor(20);
     EXPECT_EQ(device.count(), 0u);
     EXPECT_DOUBLE_EQ(probe.slider(4)->getValue(), -3.0);
     EXPECT_EQ(probe.selector(97)->getSelectedItemIndex(), 4);

@@ -75,12 +75,13 @@ struct FileRig : ControllerRig,
     {
         view.push_back("history");
     }
-    bool confirmTonewheelReplacement(const std::string& slotName) override
+    void askTonewheelReplacement(const std::string& slotName,
+                                 std::function<void(bool)> onAnswer) override
     {
         view.push_back("question " + slotName);
         if (duringQuestion)
             std::exchange(duringQuestion, nullptr)();
-        return answer;
+        onAnswer(answer);
     }
     void showTransmissionBox() override { view.push_back("send box"); }
     void closeTransmissionBox() override { view.push_back("send box closed"); }
@@ -89,7 +90,7 @@ struct FileRig : ControllerRig,
     void showBytesRemaining(int32_t) override {}
     void showProgress(double) override {}
     void closeTransferBox() override {}
-    void showTransferErrorBox(int) override {}
+    void showTransferErrorBox(int, std::function<void()>) override {}
     void showTransferCancelled() override {}
 
     struct Clock final : projectfile::PacingClock

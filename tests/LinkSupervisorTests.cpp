@@ -59,22 +59,15 @@ struct Rig : LinkHost, LinkSupervisor::Window, LinkSupervisor::Ports
     {
         window.push_back("rejected " + std::to_string(reason));
     }
-    bool confirmReset() override
+    void askReset(std::function<void(bool yes)> onAnswer) override
     {
         window.push_back("question");
         if (duringBox)
             std::exchange(duringBox, nullptr)();
-        return resetAnswer;
+        onAnswer(resetAnswer);
     }
     void showLinkUp() override { window.push_back("up"); }
     void showLinkDown() override { window.push_back("down"); }
-    void dropConnection() override
-    {
-        // As the CONNECT handler does when the button goes off.
-        window.push_back("drop");
-        supervisor.setConnected(false);
-        supervisor.connect(false);
-    }
     void showInstrumentValues() override { window.push_back("values"); }
     void showResetValues() override { window.push_back("reset values"); }
 
@@ -226,7 +219,8 @@ TEST(LinkSupervisor, SectionsThatTakeSixSecondsTogetherEndInACommunicationError)
     EXPECT_EQ(rig.supervisor.state(), AwaitingSection7E);
     rig.timers.advance(1);
     EXPECT_EQ(rig.supervisor.state(), Idle);
-    EXPECT_EQ(rig.window, (Lines{"searching", "drop", "down", notice(LinkNotice::dumpFailed)}));
+    EXPECT_EQ(rig.window, (Lines{"searching", "down", release(LinkButton::connect),
+                                  notice(LinkNotice::dumpFailed)}));
     EXPECT_FALSE(rig.isOpen());
 
     // The sections still on their way change nothing.
@@ -401,7 +395,7 @@ TEST(LinkSupervisor, TheHeartbeatAsksEveryThreeSecondsAndEndsTheLinkWhenUnanswer
     EXPECT_TRUE(rig.supervisor.isConnected());
     rig.timers.advance(1);
     EXPECT_FALSE(rig.supervisor.isConnected());
-    EXPECT_EQ(rig.window, (Lines{"drop", "down", notice(LinkNotice::connectionLost)}));
+    EXPECT_EQ(rig.window, (Lines{"down", release(LinkButton::connect), notice(LinkNotice::connectionLost)}));
     EXPECT_FALSE(rig.isOpen());
     EXPECT_FALSE(rig.timers.isRunning(HeartbeatTimer));
 }

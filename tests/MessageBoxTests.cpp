@@ -1,19 +1,20 @@
-// The message boxes of the real content component: one box at a time, the
-// results of synchronous and asynchronous boxes, the log line, what the
-// editor does with a result, Escape, and how every kind of box is dressed.
-// Modal boxes are answered from a timer, since timers keep running inside
-// modal loops.
+// The editor's boxes as the window shows them (JuceDialogs): one box at a
+// time, answers through callbacks and never before the box has gone, the log
+// line, progress handles, Escape, the keyboard focus, how every kind of box is
+// dressed, and the searching box's Cancel in the real editor.
 
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
 
+#include "editor/MessageTexts.h"
 #include "link/LinkTypes.h"
 #include "ui/EditorLookAndFeel.h"
-#include "ui/MessageTexts.h"
+#include "ui/JuceDialogs.h"
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
 
 using namespace kestra;
+using kestra::testing::pumpUntil;
 
 namespace
 {
@@ -54,12 +55,6 @@ public:
         return found;
     }
 
-    void clear()
-    {
-        const std::lock_guard<std::mutex> guard(lock);
-        lines.clear();
-    }
-
 private:
     void logMessage(const juce::String& message) override
     {
@@ -76,64 +71,6 @@ juce::String resultLine(int result)
     return "messageBoxCallback: exit with result = " + juce::String(result);
 }
 
-// Answers the boxes while the test waits in a modal loop: each step runs
-// once, on the first modal box whose message contains its key. A box left
-// waiting far too long is ended with -1, so that a broken test fails instead
-// of hanging.
-class BoxAnswerer : private juce::Timer
-{
-public:
-    using Action = std::function<void(CustomAlertWindow&)>;
-
-    BoxAnswerer() { startTimer(5); }
-    ~BoxAnswerer() override { stopTimer(); }
-
-    void on(const juce::String& key, Action action)
-    {
-        steps.push_back({key, std::move(action), false});
-    }
-
-private:
-    struct Step
-    {
-        juce::String key;
-        Action action;
-        bool done;
-    };
-
-    void timerCallback() override
-    {
-        auto* box = dynamic_cast<CustomAlertWindow*>(juce::Component::getCurrentlyModalComponent());
-        if (box == nullptr)
-        {
-            waiting = nullptr;
-            return;
-        }
-        for (auto& step : steps)
-            if (!step.done && box->getDescription().contains(step.key))
-            {
-                step.done = true; // before the action, which may wait in a box of its own
-                step.action(*box);
-                return;
-            }
-
-        if (waiting != box)
-        {
-            waiting = box;
-            since = juce::Time::getMillisecondCounter();
-        }
-        else if (juce::Time::getMillisecondCounter() - since > 60000)
-        {
-            ADD_FAILURE() << "a box was left waiting: " << box->getDescription();
-            box->exitModalState(-1);
-        }
-    }
-
-    std::vector<Step> steps;
-    juce::Component::SafePointer<CustomAlertWindow> waiting;
-    juce::uint32 since = 0;
-};
-
 std::vector<CustomAlertWindow*> boxesOnScreen()
 {
     std::vector<CustomAlertWindow*> boxes;
@@ -144,209 +81,121 @@ std::vector<CustomAlertWindow*> boxesOnScreen()
     return boxes;
 }
 
-std::vector<juce::TextButton*> buttonsOf(CustomAlertWindow& box)
+template <typename Child> std::vector<Child*> childrenOf(juce::Component& box)
 {
-    std::vector<juce::TextButton*> buttons;
+    std::vector<Child*> found;
     for (auto* child : box.getChildren())
-        if (auto* button = dynamic_cast<juce::TextButton*>(child))
-            buttons.push_back(button);
-    return buttons;
+        if (auto* c = dynamic_cast<Child*>(child))
+            found.push_back(c);
+    return found;
 }
 
 // Runs the message loop until everything posted so far has been delivered,
-// the results of closed boxes included.
+// the answers of closed boxes included.
 void settle()
 {
     auto delivered = std::make_shared<std::atomic<bool>>(false);
     juce::MessageManager::callAsync([delivered] { *delivered = true; });
-    ASSERT_TRUE(kestra::testing::pumpUntil([&] { return delivered->load(); }));
+    ASSERT_TRUE(pumpUntil([&] { return delivered->load(); }));
+    kestra::testing::pumpFor(std::chrono::milliseconds(20));
 }
 
-void pressEscape(CustomAlertWindow& box)
+void pressKey(juce::Component& box, int keyCode)
 {
     auto* peer = box.getPeer();
     ASSERT_NE(peer, nullptr);
-    peer->handleKeyPress(juce::KeyPress(juce::KeyPress::escapeKey));
+    peer->handleKeyPress(juce::KeyPress(keyCode));
 }
 
 struct MessageBoxes : ::testing::Test
 {
     LogCapture log;
-    VirtualMidiServices* midi = new VirtualMidiServices;
-    MainContentComponent editor{std::unique_ptr<MidiServices>(midi)};
-    EditorTestProbe probe{editor};
-    BoxAnswerer answerer;
+    std::unique_ptr<JuceDialogs> dialogs = std::make_unique<JuceDialogs>();
+    std::vector<int> answers;
 
     void TearDown() override
     {
-        editor.closeMessageBox();
-        // Deliver what closed boxes still have to report, in this test.
+        dialogs.reset();
         settle();
     }
 
-    int show(const juce::String& message, const juce::String& b1, int v1, const juce::String& b2,
-             int v2, const juce::String& b3, int v3,
-             MainContentComponent::MessageBoxCallback callback = nullptr)
+    CustomAlertWindow& box() const
     {
-        return editor.showMessageBox(texts::boxTitle, message, b1, v1, b2, v2, b3, v3, callback);
+        auto* open = dialogs->current();
+        if (open == nullptr)
+            std::abort();
+        return *open;
     }
 
-    int showOk(const juce::String& message) { return show(message, texts::ok, 1, {}, 2, {}, 3); }
-
-    // The searching box, asynchronous, as the connect command shows it.
-    void showSearching()
+    void askYesNo(int focused = -1)
     {
-        show(texts::searching, texts::cancel, 1, {}, 0, {}, 0, messageBoxCallback);
-    }
-
-    bool logged(size_t count)
-    {
-        return kestra::testing::pumpUntil([&] { return log.boxResults().size() >= count; });
-    }
-
-    // The state that a cancelled search takes away: a connection, its
-    // button lit, the search and heartbeat timers running.
-    void pretendConnecting()
-    {
-        probe.pretendConnected(true);
-        probe.deviceLabel().setText("Kestra", juce::dontSendNotification);
-        probe.connectButton().setToggleState(true, juce::dontSendNotification);
-        probe.connectButton().setState(juce::Button::buttonDown);
-        for (const int timer : {PortScanTimer, DumpTimeoutTimer, HeartbeatTimer})
-            probe.startTimer(timer, 600000);
-    }
-
-    void expectStillConnecting()
-    {
-        EXPECT_TRUE(probe.supervisor().isConnected());
-        EXPECT_EQ(probe.deviceLabel().getText(), "Kestra");
-        EXPECT_TRUE(probe.connectButton().getToggleState());
-        EXPECT_EQ(probe.connectButton().getState(), juce::Button::buttonDown);
-        for (const int timer : {PortScanTimer, DumpTimeoutTimer, HeartbeatTimer})
-            EXPECT_TRUE(probe.isTimerRunning(timer)) << timer;
+        dialogs->ask(texts::resetQuestion, {texts::yes, texts::no}, focused,
+                     [this](int button) { answers.push_back(button); });
     }
 };
 } // namespace
 
-// ---- synchronous boxes ------------------------------------------------------------------------
+// ---- answers --------------------------------------------------------------------------------
 
-TEST_F(MessageBoxes, ASynchronousBoxReturnsTheValueOfThePressedButton)
+TEST_F(MessageBoxes, ANoticeStaysUntilOKThenRunsWhatFollowsIt)
 {
-    struct Case
-    {
-        const char* message;
-        const char *b1, *b2, *b3;
-        int v1, v2, v3;
-        const char* pressed;
-        int result;
-    };
-    const Case cases[] = {
-        {texts::storeConfirmed, texts::ok, "", "", 1, 2, 3, texts::ok, 1},
-        {texts::resetQuestion, texts::yes, texts::no, "", 1, 0, 3, texts::yes, 1},
-        {texts::resetQuestion, texts::yes, texts::no, "", 1, 0, 3, texts::no, 0},
-        {"  Three  ", "One", "Two", "Three", 11, 12, 13, "Three", 13},
-    };
+    bool followed = false;
+    dialogs->notice(texts::storeConfirmed, [&] { followed = true; });
+    EXPECT_TRUE(box().isCurrentlyModal());
+    EXPECT_TRUE(box().isVisible());
+    settle();
+    EXPECT_FALSE(followed);
 
+    box().triggerButtonClick(texts::ok);
+    ASSERT_TRUE(pumpUntil([&] { return followed; }));
+    EXPECT_EQ(dialogs->current(), nullptr);
+    EXPECT_TRUE(boxesOnScreen().empty());
+    EXPECT_EQ(log.boxResults(), std::vector<juce::String>{resultLine(1)});
+}
+
+TEST_F(MessageBoxes, AQuestionAnswersWithTheButtonPressedAndOnlyOnce)
+{
+    const struct
+    {
+        std::vector<std::string> buttons;
+        const char* pressed;
+        int answer;
+    } cases[] = {
+        {{texts::yes, texts::no}, texts::yes, 0},
+        {{texts::yes, texts::no}, texts::no, 1},
+        {{"One", "Two", "Three"}, "Three", 2},
+    };
     for (const auto& c : cases)
     {
-        answerer.on(c.message, [&](CustomAlertWindow& box) { box.triggerButtonClick(c.pressed); });
-        EXPECT_EQ(show(c.message, c.b1, c.v1, c.b2, c.v2, c.b3, c.v3), c.result) << c.pressed;
-        EXPECT_EQ(probe.messageBox(), nullptr);
-        EXPECT_TRUE(boxesOnScreen().empty());
+        SCOPED_TRACE(c.pressed);
+        answers.clear();
+        dialogs->ask("  Which?  ", c.buttons, -1, [this](int b) { answers.push_back(b); });
+        EXPECT_EQ(childrenOf<juce::TextButton>(box()).size(), c.buttons.size());
+        box().triggerButtonClick(c.pressed);
+        ASSERT_TRUE(pumpUntil([&] { return !answers.empty(); }));
+        settle();
+        EXPECT_EQ(answers, std::vector<int>{c.answer});
+        EXPECT_EQ(dialogs->current(), nullptr);
     }
-    EXPECT_TRUE(log.boxResults().empty()) << "synchronous boxes write no log line";
 }
 
-TEST_F(MessageBoxes, AWaitingSynchronousBoxReturnsZeroWhenAnotherBoxReplacesIt)
+TEST_F(MessageBoxes, ABoxClosedOrReplacedAnswersClosedAMomentLater)
 {
-    int secondResult = -1;
-    size_t boxesWhileSecondWaits = 0;
-    answerer.on("first", [&](CustomAlertWindow&) { secondResult = showOk("  second  "); });
-    answerer.on("second",
-                [&](CustomAlertWindow& box)
-                {
-                    boxesWhileSecondWaits = boxesOnScreen().size();
-                    box.triggerButtonClick(texts::ok);
-                });
-
-    // For the tonewheel confirmation a 0 counts as "No".
-    EXPECT_EQ(show("  first  ", texts::yes, 1, texts::no, 0, {}, 3), 0);
-    EXPECT_EQ(secondResult, 1);
-    EXPECT_EQ(boxesWhileSecondWaits, 1u);
-    EXPECT_EQ(probe.messageBox(), nullptr);
-    EXPECT_TRUE(boxesOnScreen().empty());
-}
-
-TEST_F(MessageBoxes, AnAsynchronousBoxThatReplacesAWaitingOneStaysOpen)
-{
-    answerer.on("first", [&](CustomAlertWindow&) { showSearching(); });
-
-    EXPECT_EQ(showOk("  first  "), 0);
-
-    auto* box = probe.messageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->getDescription().contains(texts::searching));
-    EXPECT_TRUE(box->isCurrentlyModal());
-    EXPECT_EQ(boxesOnScreen().size(), 1u);
-}
-
-TEST_F(MessageBoxes, ABoxClosedByTheEditorReturnsZero)
-{
-    answerer.on(texts::transmittingParameters,
-                [&](CustomAlertWindow&) { editor.closeMessageBox(); });
-    EXPECT_EQ(show(texts::transmittingParameters, {}, 3, {}, 0, {}, 0), 0);
-    EXPECT_EQ(probe.messageBox(), nullptr);
-}
-
-// ---- asynchronous boxes -------------------------------------------------------------------------
-
-TEST_F(MessageBoxes, AnAsynchronousBoxReturnsAtOnceAndStaysOpen)
-{
-    EXPECT_EQ(show(texts::searching, texts::cancel, 1, {}, 0, {}, 0, messageBoxCallback), 0);
-    auto* box = probe.messageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->isCurrentlyModal());
-    EXPECT_TRUE(box->isVisible());
-    settle();
-    EXPECT_TRUE(log.boxResults().empty());
-}
-
-TEST_F(MessageBoxes, CancellingTheSearchStopsItAndShowsTheEditorNotConnected)
-{
-    pretendConnecting();
-    showSearching();
-    probe.messageBox()->triggerButtonClick(texts::cancel);
-
-    ASSERT_TRUE(logged(1));
-    EXPECT_EQ(log.boxResults(), std::vector<juce::String>{resultLine(1)});
-    EXPECT_EQ(probe.messageBox(), nullptr);
-    EXPECT_TRUE(boxesOnScreen().empty());
-    EXPECT_FALSE(probe.isTimerRunning(PortScanTimer));
-    EXPECT_FALSE(probe.isTimerRunning(DumpTimeoutTimer));
-    EXPECT_FALSE(probe.connectButton().getToggleState());
-    EXPECT_EQ(probe.connectButton().getState(), juce::Button::buttonNormal);
-    EXPECT_FALSE(probe.supervisor().isConnected());
-    EXPECT_TRUE(probe.deviceLabel().getText().isEmpty());
-}
-
-TEST_F(MessageBoxes, AnAsynchronousBoxEndedByTheEditorLogsZeroAndNothingMore)
-{
-    struct Case
+    const struct
     {
         const char* how;
         std::function<void(MessageBoxes&)> end;
         bool replaced;
-    };
-    const Case cases[] = {
-        {"closed", [](MessageBoxes& t) { t.editor.closeMessageBox(); }, false},
-        {"replaced", [](MessageBoxes& t) { t.showSearching(); }, true},
-        // The user's "Cancel" has not been delivered yet when the editor
-        // replaces the box: the editor's end wins.
+    } cases[] = {
+        {"closed", [](MessageBoxes& t) { t.dialogs->close(); }, false},
+        {"replaced", [](MessageBoxes& t) { t.dialogs->notice(texts::connectionLost); }, true},
+        // The user's press has not been delivered yet when the editor replaces
+        // the box: the editor's end wins.
         {"replaced after a press",
          [](MessageBoxes& t)
          {
-             t.probe.messageBox()->exitModalState(1);
-             t.showSearching();
+             t.box().exitModalState(1);
+             t.dialogs->notice(texts::connectionLost);
          },
          true},
     };
@@ -355,199 +204,270 @@ TEST_F(MessageBoxes, AnAsynchronousBoxEndedByTheEditorLogsZeroAndNothingMore)
     {
         SCOPED_TRACE(c.how);
         LogCapture caseLog;
-        pretendConnecting();
-        showSearching();
-        // A new box may well be built at the address of the old one.
-        const juce::Component::SafePointer<CustomAlertWindow> first(probe.messageBox());
+        answers.clear();
+        askYesNo();
+        const juce::Component::SafePointer<CustomAlertWindow> first(dialogs->current());
 
         c.end(*this);
+        EXPECT_TRUE(answers.empty()) << "not while the editor is still closing it";
+        EXPECT_EQ(first.getComponent(), nullptr) << "the first box is destroyed at once";
 
-        ASSERT_TRUE(kestra::testing::pumpUntil([&] { return !caseLog.boxResults().empty(); }));
-        EXPECT_EQ(caseLog.boxResults(), std::vector<juce::String>{resultLine(0)});
-        expectStillConnecting();
-        EXPECT_EQ(first.getComponent(), nullptr) << "the first box is destroyed";
+        settle();
+        EXPECT_EQ(answers, std::vector<int>{Dialogs::closed});
+        EXPECT_EQ(caseLog.boxResults().front(), resultLine(0));
         if (c.replaced)
         {
-            ASSERT_NE(probe.messageBox(), nullptr);
-            EXPECT_TRUE(probe.messageBox()->isCurrentlyModal());
+            ASSERT_NE(dialogs->current(), nullptr);
+            EXPECT_TRUE(box().isCurrentlyModal());
             EXPECT_EQ(boxesOnScreen().size(), 1u);
         }
         else
         {
-            EXPECT_EQ(probe.messageBox(), nullptr);
+            EXPECT_EQ(dialogs->current(), nullptr);
             EXPECT_TRUE(boxesOnScreen().empty());
         }
-        editor.closeMessageBox();
+        dialogs->close();
         settle();
     }
 }
 
-// Whatever the result does, a dismissed box is gone afterwards, and only once.
-TEST_F(MessageBoxes, ADismissedAsynchronousBoxIsDestroyedAfterItsResult)
+TEST_F(MessageBoxes, ClosingWithTheEditorAnswersNothing)
 {
-    struct Case
-    {
-        const char* message;
-        int value;
-    };
-    const Case cases[] = {
-        {texts::transmittingTonewheel, 2}, // cancel a transfer that has already ended
-        {"  Three  ", 3},                  // the result closes the box itself
-        {"  Seven  ", 7},                  // no reaction at all
-        {"  Zero  ", 0},
-    };
-
-    size_t lines = 0;
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.message);
-        show(c.message, texts::cancel, c.value, {}, 0, {}, 0, messageBoxCallback);
-        probe.messageBox()->triggerButtonClick(texts::cancel);
-
-        ASSERT_TRUE(logged(++lines));
-        EXPECT_EQ(log.boxResults().back(), resultLine(c.value));
-        EXPECT_EQ(probe.messageBox(), nullptr);
-        EXPECT_TRUE(boxesOnScreen().empty());
-    }
+    bool followed = false;
+    askYesNo();
+    dialogs->notice(texts::storeConfirmed, [&] { followed = true; }); // replaces the question
+    dialogs.reset();
+    settle();
+    EXPECT_TRUE(answers.empty());
+    EXPECT_FALSE(followed);
+    EXPECT_TRUE(boxesOnScreen().empty());
 }
 
-// ---- what a box looks like and what it ignores
-// ----------------------------------------------------
+// ---- progress -------------------------------------------------------------------------------
+
+TEST_F(MessageBoxes, AProgressBoxShowsTextAndBarAndClosesWithItsHandle)
+{
+    int cancels = 0;
+    auto handle = dialogs->progress(texts::transmittingTonewheel, [&] { ++cancels; });
+    EXPECT_TRUE(handle->isShown());
+    EXPECT_EQ(childrenOf<juce::TextButton>(box()).size(), 1u);
+    EXPECT_TRUE(childrenOf<juce::ProgressBar>(box()).empty()) << "no bar until one is set";
+
+    handle->setProgress(0.25);
+    handle->setProgress(0.5);
+    handle->setText(std::string(texts::transmittingTonewheel) + "196");
+    EXPECT_EQ(childrenOf<juce::ProgressBar>(box()).size(), 1u);
+    EXPECT_TRUE(
+        box().getDescription().endsWith(juce::String(texts::transmittingTonewheel) + "196"));
+
+    handle->close();
+    EXPECT_FALSE(handle->isShown());
+    EXPECT_EQ(dialogs->current(), nullptr);
+    settle();
+    EXPECT_EQ(cancels, 0);
+
+    // Destroying the handle closes its box too.
+    handle = dialogs->progress(texts::transmittingParameters, nullptr);
+    EXPECT_TRUE(childrenOf<juce::TextButton>(box()).empty());
+    handle.reset();
+    EXPECT_EQ(dialogs->current(), nullptr);
+}
+
+TEST_F(MessageBoxes, CancelEndsTheProgressBoxThenCallsItsCancel)
+{
+    bool shownAtCancel = true;
+    std::unique_ptr<Dialogs::Progress> handle;
+    handle = dialogs->progress(texts::searching, [&] { shownAtCancel = handle->isShown(); });
+    box().triggerButtonClick(texts::cancel);
+    ASSERT_TRUE(pumpUntil([&] { return dialogs->current() == nullptr; }));
+    settle();
+    EXPECT_FALSE(shownAtCancel);
+    EXPECT_EQ(log.boxResults(), std::vector<juce::String>{resultLine(1)});
+}
+
+TEST_F(MessageBoxes, AReplacedProgressHandleChangesNothing)
+{
+    int cancels = 0;
+    auto handle = dialogs->progress(texts::transmittingTonewheel, [&] { ++cancels; });
+    dialogs->notice(texts::connectionLost);
+    auto& lost = box();
+
+    EXPECT_FALSE(handle->isShown());
+    handle->setText("  changed  ");
+    handle->setProgress(0.5);
+    handle->close();
+    handle.reset();
+    EXPECT_EQ(dialogs->current(), &lost);
+    EXPECT_TRUE(lost.getDescription().endsWith(texts::connectionLost));
+    EXPECT_TRUE(childrenOf<juce::ProgressBar>(lost).empty());
+    settle();
+    EXPECT_EQ(cancels, 0);
+}
+
+// ---- what a box looks like and what it ignores ------------------------------------------------
 
 TEST_F(MessageBoxes, EveryKindOfBoxIsDressedAlike)
 {
-    struct Case
+    const struct
     {
         const char* message;
-        const char *b1, *b2, *b3;
+        std::function<void(JuceDialogs&)> open;
         std::vector<juce::String> buttons;
-    };
-    const Case cases[] = {
-        {texts::storeConfirmed, texts::ok, "", "", {"OK"}},
-        {texts::resetQuestion, texts::yes, texts::no, "", {"Yes", "No"}},
-        {texts::searching, texts::cancel, "", "", {"Cancel"}},
-        {texts::transmittingParameters, "", "", "", {}},
+    } cases[] = {
+        {texts::storeConfirmed, [](JuceDialogs& d) { d.notice(texts::storeConfirmed); }, {"OK"}},
+        {texts::resetQuestion,
+         [](JuceDialogs& d) {
+             d.ask(texts::resetQuestion, {texts::yes, texts::no}, 1, {});
+         },
+         {"Yes", "No"}},
+        {texts::searching,
+         [](JuceDialogs& d) { d.progress(texts::searching, [] {}).release(); },
+         {"Cancel"}},
+        {texts::transmittingParameters,
+         [](JuceDialogs& d) { d.progress(texts::transmittingParameters, nullptr).release(); },
+         {}},
     };
 
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.message);
-        bool checked = false;
-        answerer.on(c.message,
-                    [&](CustomAlertWindow& box)
-                    {
-                        checked = true;
-                        EXPECT_EQ(box.getName(), "Kestra Editor");
-                        EXPECT_TRUE(box.getDescription().endsWith(c.message));
-                        EXPECT_EQ(box.getAlertType(), juce::MessageBoxIconType::NoIcon);
-                        EXPECT_FALSE(box.isOpaque());
+        c.open(*dialogs);
+        auto& shown = box();
+        EXPECT_EQ(shown.getName(), "Kestra Editor");
+        EXPECT_TRUE(shown.getDescription().endsWith(c.message));
+        EXPECT_EQ(shown.getAlertType(), juce::MessageBoxIconType::NoIcon);
+        EXPECT_FALSE(shown.isOpaque());
 
-                        auto* lookAndFeel = dynamic_cast<AWLookAndFeel*>(&box.getLookAndFeel());
-                        ASSERT_NE(lookAndFeel, nullptr);
-                        const auto font = lookAndFeel->getAlertWindowMessageFont();
-                        EXPECT_EQ(font.getTypefaceName(), "Arial");
-                        EXPECT_FLOAT_EQ(font.getHeight(), 20.0f);
-                        EXPECT_FALSE(font.isBold());
+        auto* lookAndFeel = dynamic_cast<AWLookAndFeel*>(&shown.getLookAndFeel());
+        ASSERT_NE(lookAndFeel, nullptr);
+        const auto font = lookAndFeel->getAlertWindowMessageFont();
+        EXPECT_EQ(font.getTypefaceName(), "Arial");
+        EXPECT_FLOAT_EQ(font.getHeight(), 20.0f);
+        EXPECT_FALSE(font.isBold());
 
-                        EXPECT_EQ(box.findColour(juce::AlertWindow::backgroundColourId),
-                                  juce::Colour(0xF8FFFFFF));
-                        EXPECT_EQ(box.findColour(juce::AlertWindow::textColourId),
-                                  juce::Colour(0xFF000000));
-                        EXPECT_EQ(box.findColour(juce::AlertWindow::outlineColourId),
-                                  juce::Colour(0xFF000000));
+        EXPECT_EQ(shown.findColour(juce::AlertWindow::backgroundColourId),
+                  juce::Colour(0xF8FFFFFF));
+        EXPECT_EQ(shown.findColour(juce::AlertWindow::textColourId), juce::Colour(0xFF000000));
+        EXPECT_EQ(shown.findColour(juce::AlertWindow::outlineColourId), juce::Colour(0xFF000000));
 
-                        EXPECT_EQ(box.getNumButtons(), static_cast<int>(c.buttons.size()));
-                        std::vector<juce::String> texts;
-                        for (auto* button : buttonsOf(box))
-                        {
-                            texts.push_back(button->getButtonText());
-                            EXPECT_EQ(button->getHeight(), 28);
-                            EXPECT_TRUE(button->isVisible());
-                            EXPECT_FLOAT_EQ(lookAndFeel->getTextButtonFont(*button, 28).getHeight(),
-                                            16.0f);
-                            EXPECT_EQ(button->findColour(juce::TextButton::buttonColourId),
-                                      juce::Colour(0xFFE2E2E2));
-                            EXPECT_EQ(button->findColour(juce::TextButton::textColourOffId),
-                                      juce::Colour(0xFF000000));
-                            EXPECT_TRUE(box.getLocalBounds().contains(button->getBounds()));
-                        }
-                        EXPECT_EQ(texts, c.buttons);
+        EXPECT_EQ(shown.getNumButtons(), static_cast<int>(c.buttons.size()));
+        std::vector<juce::String> texts;
+        for (auto* button : childrenOf<juce::TextButton>(shown))
+        {
+            texts.push_back(button->getButtonText());
+            EXPECT_EQ(button->getHeight(), 28);
+            EXPECT_TRUE(button->isVisible());
+            EXPECT_FLOAT_EQ(lookAndFeel->getTextButtonFont(*button, 28).getHeight(), 16.0f);
+            EXPECT_EQ(button->findColour(juce::TextButton::buttonColourId),
+                      juce::Colour(0xFFE2E2E2));
+            EXPECT_EQ(button->findColour(juce::TextButton::textColourOffId),
+                      juce::Colour(0xFF000000));
+            EXPECT_TRUE(shown.getLocalBounds().contains(button->getBounds()));
+        }
+        EXPECT_EQ(texts, c.buttons);
 
-                        const auto image = box.createComponentSnapshot(box.getLocalBounds());
-                        EXPECT_EQ(image.getPixelAt(0, 0), juce::Colour(0xFF000000));
-                        EXPECT_EQ(image.getPixelAt(box.getWidth() - 1, box.getHeight() - 1),
-                                  juce::Colour(0xFF000000));
-
-                        editor.closeMessageBox();
-                    });
-        EXPECT_EQ(show(c.message, c.b1, 1, c.b2, 0, c.b3, 3), 0);
-        EXPECT_TRUE(checked);
+        const auto image = shown.createComponentSnapshot(shown.getLocalBounds());
+        EXPECT_EQ(image.getPixelAt(0, 0), juce::Colour(0xFF000000));
+        EXPECT_EQ(image.getPixelAt(shown.getWidth() - 1, shown.getHeight() - 1),
+                  juce::Colour(0xFF000000));
+        dialogs->close();
     }
 }
 
 TEST_F(MessageBoxes, EscapeClosesNoBox)
 {
-    // A synchronous box: after Escape it still waits, and its button still counts.
-    bool modalAfterEscape = false;
-    answerer.on(texts::resetConfirmed,
-                [&](CustomAlertWindow& box)
-                {
-                    pressEscape(box);
-                    modalAfterEscape = box.isCurrentlyModal() && probe.messageBox() == &box;
-                    box.triggerButtonClick(texts::ok);
-                });
-    EXPECT_EQ(showOk(texts::resetConfirmed), 1);
-    EXPECT_TRUE(modalAfterEscape);
-
-    // Asynchronous boxes, with a button and without.
-    for (const auto& button : {juce::String(texts::cancel), juce::String()})
+    const struct
     {
-        SCOPED_TRACE(button);
-        show(texts::searching, button, 1, {}, 0, {}, 0, messageBoxCallback);
-        auto* box = probe.messageBox();
-        pressEscape(*box);
-        EXPECT_FALSE(static_cast<juce::Component&>(*box).keyPressed(
+        const char* kind;
+        std::function<void(MessageBoxes&)> open;
+    } cases[] = {
+        {"notice", [](MessageBoxes& t) { t.dialogs->notice(texts::resetConfirmed); }},
+        {"question", [](MessageBoxes& t) { t.askYesNo(1); }},
+        {"progress with Cancel",
+         [](MessageBoxes& t) { t.dialogs->progress(texts::searching, [] {}).release(); }},
+        {"progress without a button", [](MessageBoxes& t)
+         { t.dialogs->progress(texts::transmittingParameters, nullptr).release(); }},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.kind);
+        LogCapture caseLog;
+        answers.clear();
+        c.open(*this);
+        auto* shown = dialogs->current();
+        pressKey(*shown, juce::KeyPress::escapeKey);
+        EXPECT_FALSE(static_cast<juce::Component&>(*shown).keyPressed(
             juce::KeyPress(juce::KeyPress::escapeKey)));
         settle();
-        EXPECT_EQ(probe.messageBox(), box);
-        EXPECT_TRUE(box->isCurrentlyModal());
-        EXPECT_TRUE(log.boxResults().empty());
-        editor.closeMessageBox();
-        ASSERT_TRUE(logged(1));
-        EXPECT_EQ(log.boxResults(), std::vector<juce::String>{resultLine(0)});
+        EXPECT_EQ(dialogs->current(), shown);
+        EXPECT_TRUE(shown->isCurrentlyModal());
+        EXPECT_TRUE(caseLog.boxResults().empty());
+        EXPECT_TRUE(answers.empty());
+        dialogs->close();
         settle();
-        log.clear();
     }
 }
 
-TEST_F(MessageBoxes, ABoxWithThreeEmptyButtonTextsShowsNoButton)
+// Return presses the button with the keyboard focus: a destructive question
+// starts on "No", so that Return cannot answer it with "Yes".
+TEST_F(MessageBoxes, TheKeyboardFocusStartsOnTheButtonAskedFor)
 {
-    for (const int value : {0, 1, 3})
+    for (const int focus : {1, 0})
     {
-        size_t buttons = 99;
-        answerer.on(texts::transmittingParameters,
-                    [&](CustomAlertWindow& box)
-                    {
-                        buttons = buttonsOf(box).size();
-                        EXPECT_EQ(box.getNumButtons(), 0);
-                        editor.closeMessageBox();
-                    });
-        EXPECT_EQ(show(texts::transmittingParameters, {}, value, {}, value, {}, value), 0);
-        EXPECT_EQ(buttons, 0u) << value;
+        SCOPED_TRACE(focus);
+        answers.clear();
+        askYesNo(focus);
+        auto* focused =
+            dynamic_cast<juce::TextButton*>(juce::Component::getCurrentlyFocusedComponent());
+        ASSERT_NE(focused, nullptr);
+        EXPECT_EQ(focused->getButtonText(), focus == 1 ? texts::no : texts::yes);
+        EXPECT_EQ(focused->getParentComponent(), dialogs->current());
+
+        pressKey(box(), juce::KeyPress::returnKey);
+        ASSERT_TRUE(pumpUntil([&] { return !answers.empty(); }));
+        EXPECT_EQ(answers, std::vector<int>{focus});
     }
 }
 
 TEST_F(MessageBoxes, OpeningABoxClosesTheOneBefore)
 {
-    showSearching();
-    show(texts::transmittingTonewheel, texts::cancel, 2, {}, 0, {}, 0, messageBoxCallback);
-    show(texts::transmittingParameters, {}, 3, {}, 0, {}, 0, messageBoxCallback);
+    auto searching = dialogs->progress(texts::searching, [] {});
+    auto transfer = dialogs->progress(texts::transmittingTonewheel, [] {});
+    auto parameters = dialogs->progress(texts::transmittingParameters, nullptr);
 
     const auto boxes = boxesOnScreen();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes.front(), probe.messageBox());
+    EXPECT_EQ(boxes.front(), dialogs->current());
     EXPECT_TRUE(boxes.front()->getDescription().contains(texts::transmittingParameters));
+    EXPECT_FALSE(searching->isShown());
+    EXPECT_FALSE(transfer->isShown());
+    EXPECT_TRUE(parameters->isShown());
 
-    ASSERT_TRUE(logged(2));
+    ASSERT_TRUE(pumpUntil([&] { return log.boxResults().size() >= 2; }));
     EXPECT_EQ(log.boxResults(), (std::vector<juce::String>{resultLine(0), resultLine(0)}));
+}
+
+// ---- the editor's searching box ---------------------------------------------------------------
+
+TEST(SearchingBox, CancelStopsTheSearchAndShowsTheEditorNotConnected)
+{
+    auto* midi = new VirtualMidiServices;
+    // A pair that never answers: the search waits on it.
+    RecordingDevice silent(*midi, "Silent");
+    MainContentComponent editor{std::unique_ptr<MidiServices>(midi)};
+    EditorTestProbe probe(editor);
+
+    kestra::testing::click(probe.connectButton());
+    ASSERT_TRUE(pumpUntil([&] { return probe.messageBox() != nullptr; }));
+    EXPECT_TRUE(probe.messageBox()->getDescription().endsWith(texts::searching));
+    EXPECT_TRUE(probe.isTimerRunning(PortScanTimer));
+
+    probe.messageBox()->triggerButtonClick(texts::cancel);
+    ASSERT_TRUE(pumpUntil([&] { return probe.messageBox() == nullptr; }));
+    EXPECT_TRUE(boxesOnScreen().empty());
+    EXPECT_FALSE(probe.isTimerRunning(PortScanTimer));
+    EXPECT_FALSE(probe.isTimerRunning(DumpTimeoutTimer));
+    EXPECT_TRUE(kestra::testing::isReleased(probe.connectButton()));
+    EXPECT_FALSE(probe.supervisor().isConnected());
+    EXPECT_TRUE(probe.deviceLabel().getText().isEmpty());
 }

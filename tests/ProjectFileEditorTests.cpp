@@ -11,7 +11,7 @@
 #include "files/ProjectFile.h"
 #include "model/Conversions.h"
 #include "sim/SimulatedInstrument.h"
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 
 #include <unistd.h>
 
@@ -43,7 +43,7 @@ public:
         Clock::time_point at;
     };
 
-    explicit TimedRecorder(VirtualMidiServices& midi)
+    explicit TimedRecorder(VirtualMidiServices& services) : midi(services)
     {
         input = midi.addInputPort("Timed Recorder");
         output =
@@ -70,11 +70,13 @@ public:
         const std::lock_guard<std::mutex> lock(mutex);
         messages.clear();
     }
+    void send(const Bytes& message) { midi.sendToEditor(input, message); }
 
     int input = -1;
     int output = -1;
 
 private:
+    VirtualMidiServices& midi;
     std::mutex mutex;
     std::vector<Message> messages;
 };
@@ -166,8 +168,15 @@ struct ProjectFiles : ::testing::Test
     {
         probe.openPorts(device.input, device.output);
         probe.link().setIdentity(model, revision);
-        probe.pretendConnected(true);
+        probe.connectWithoutHandshake();
         device.clear();
+    }
+
+    // The recorder answers an identity request, as an instrument answers the heartbeat.
+    void answerHeartbeat()
+    {
+        device.send(sysex::identityReply({}));
+        ASSERT_TRUE(pumpUntil([&] { return probe.supervisor().isHeartbeatAnswered(); }));
     }
 
     juce::File write(const juce::String& name, const Bytes& bytes)
@@ -198,7 +207,7 @@ const Bytes bulkModeOff = {0xF0, 0x7D, 0x1E, 0x0A, 0x00, 0xF7};
 TEST_F(ProjectFiles, SavingRightAfterStartUpWritesTheStartUpRecord)
 {
     const auto file = folder.getChildFile("start.tkp");
-    editor.saveProjectTo(file);
+    editor.core().saveProjectTo(file);
 
     const auto bytes = readAll(file);
     ASSERT_EQ(bytes.size(), 416u);
@@ -226,7 +235,7 @@ TEST_F(ProjectFiles, SavingRightAfterStartUpWritesTheStartUpRecord)
 TEST_F(ProjectFiles, SavingOverAnExistingFileReplacesItWhole)
 {
     const auto file = write("old.tkp", Bytes(5000, 0xEE));
-    editor.saveProjectTo(file);
+    editor.core().saveProjectTo(file);
     EXPECT_EQ(readAll(file), asBytes(projectfile::toImage(ProjectRecord::initial())));
     EXPECT_TRUE(boxes.seen.empty());
 }
@@ -297,7 +306,7 @@ TEST_F(ProjectFiles, AFailedSaveShowsItsBoxAndLeavesWhatWasThere)
             continue;
         boxes.seen.clear();
 
-        editor.saveProjectTo(target);
+        editor.core().saveProjectTo(target);
 
         ASSERT_EQ(boxes.seen.size(), 1u);
         EXPECT_EQ(boxes.seen[0].title, texts::boxTitle);
@@ -322,12 +331,12 @@ TEST_F(ProjectFiles, OpeningWhileNotConnectedTakesTheWholeProjectAndShowsIt)
     project.parameterValues[97] = 4.0f; // ALT2
     const auto file = writeProject("sub/song.tkp", project);
 
-    editor.openProjectFrom(file);
+    editor.core().openProjectFrom(file);
 
     // The record is the file, byte for byte; so is a save of it.
     EXPECT_EQ(projectfile::toImage(probe.link().record()), projectfile::toImage(project));
     const auto again = folder.getChildFile("again.tkp");
-    editor.saveProjectTo(again);
+    editor.core().saveProjectTo(again);
     EXPECT_EQ(readAll(again), readAll(file));
 
     EXPECT_DOUBLE_EQ(probe.slider(4)->getValue(), 3.5);
@@ -351,7 +360,7 @@ TEST_F(ProjectFiles, AnOpeningNeverUndoesAValueTheInstrumentReportsMeanwhile)
     // opened again and again, the MIDI input thread keeps storing a rising
     // value of 90: no opening may put back a value it read before.
     const auto file = writeProject("three.tkp", projectOf(3, 0, 2.0f));
-    editor.openProjectFrom(file);
+    editor.core().openProjectFrom(file);
     ASSERT_EQ(probe.link().modelIndex(), 3);
 
     std::atomic<int> written{0};
@@ -368,7 +377,7 @@ TEST_F(ProjectFiles, AnOpeningNeverUndoesAValueTheInstrumentReportsMeanwhile)
     int undone = 0;
     for (int round = 0; round < 20000 && undone == 0; ++round)
     {
-        editor.openProjectFrom(file);
+        editor.core().openProjectFrom(file);
         const int before = written.load();
         if (probe.link().parameterValue(90) < static_cast<float>(before))
             ++undone;
@@ -382,7 +391,7 @@ TEST_F(ProjectFiles, AModelThreeFileGivesEightyFiveValuesAndWithdrawsTheSettings
 {
     const auto before = probe.link().parameterValues();
     const auto project = projectOf(3, 1, 9.0f);
-    editor.openProjectFrom(writeProject("tavo.tkp", project));
+    editor.core().openProjectFrom(writeProject("tavo.tkp", project));
 
     const auto after = probe.link().record();
     for (int n = 0; n < numParameters; ++n)
@@ -398,7 +407,7 @@ TEST_F(ProjectFiles, AModelThreeFileGivesEightyFiveValuesAndWithdrawsTheSettings
 
     // Back from model 3: a model-0 file under model 3 also gives 85 values only.
     const auto next = projectOf(0, 0, 4.0f);
-    editor.openProjectFrom(writeProject("brio.tkp", next));
+    editor.core().openProjectFrom(writeProject("brio.tkp", next));
     const auto last = probe.link().record();
     EXPECT_EQ(bitsOf(last.parameterValues[84]), bitsOf(next.parameterValues[84]));
     EXPECT_EQ(bitsOf(last.parameterValues[85]), bitsOf(before[85]));
@@ -411,7 +420,7 @@ TEST_F(ProjectFiles, AMixedCaseExtensionOpensAndALongerFileLoadsItsFirst416Bytes
     const auto project = projectOf(2, 0, 6.0f);
     auto bytes = asBytes(projectfile::toImage(project));
     bytes.insert(bytes.end(), 600, 0xFF);
-    editor.openProjectFrom(write("Mixed/Song.TkP", bytes));
+    editor.core().openProjectFrom(write("Mixed/Song.TkP", bytes));
 
     EXPECT_TRUE(boxes.seen.empty());
     EXPECT_EQ(projectfile::toImage(probe.link().record()), projectfile::toImage(project));
@@ -473,7 +482,7 @@ TEST_F(ProjectFiles, RefusedFilesChangeNothingButTheFolderOnceTheExtensionPassed
             const auto shownBefore = probe.slider(4)->getValue();
             boxes.seen.clear();
 
-            editor.openProjectFrom(file);
+            editor.core().openProjectFrom(file);
 
             ASSERT_EQ(boxes.seen.size(), 1u);
             EXPECT_EQ(boxes.seen[0].title, texts::boxTitle);
@@ -493,7 +502,7 @@ TEST_F(ProjectFiles, RefusedFilesChangeNothingButTheFolderOnceTheExtensionPassed
 
 TEST_F(ProjectFiles, AFileThatCannotBeReadIsCorrupted)
 {
-    editor.openProjectFrom(folder.getChildFile("missing.tkp"));
+    editor.core().openProjectFrom(folder.getChildFile("missing.tkp"));
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].message, texts::fileCorrupted);
     EXPECT_EQ(probe.lastFileFolder(), folder);
@@ -526,7 +535,7 @@ TEST_F(ProjectFiles, OpeningWhileConnectedSendsEveryValuePacedBetweenTheBulkMode
         boxes.seen.clear();
 
         const auto openedAt = Clock::now();
-        editor.openProjectFrom(file);
+        editor.core().openProjectFrom(file);
 
         // At once: the values are in, the button-less box is up, nothing has gone out.
         ASSERT_NE(probe.messageBox(), nullptr);
@@ -589,13 +598,13 @@ TEST_F(ProjectFiles, SettingsGoAsStoredAndOnlyUnframeableOnesAreMendedInTheStore
     auto project = ProjectRecord::initial();
     for (const auto& c : cases)
         project.parameterValues[static_cast<size_t>(c.n)] = c.stored;
-    editor.openProjectFrom(writeProject("settings.tkp", project));
+    editor.core().openProjectFrom(writeProject("settings.tkp", project));
     ASSERT_TRUE(pumpUntil([&] { return transmissionOver(); }, 20000ms));
 
     const auto sent = device.all();
     ASSERT_EQ(sent.size(), 101u);
     const auto saved = folder.getChildFile("saved.tkp");
-    editor.saveProjectTo(saved);
+    editor.core().saveProjectTo(saved);
     const auto savedRecord = projectfile::parse(readAll(saved).data(), 416);
     for (const auto& c : cases)
     {
@@ -612,10 +621,10 @@ TEST_F(ProjectFiles, SettingsGoAsStoredAndOnlyUnframeableOnesAreMendedInTheStore
 TEST_F(ProjectFiles, TheHeartbeatWaitsUntilTheSendIsOver)
 {
     connectToRecorder();
-    probe.pretendHeartbeatAnswered(); // so that its next check passes
+    answerHeartbeat(); // so that its next check passes
     probe.startTimer(HeartbeatTimer, heartbeatPeriodMs);
 
-    editor.openProjectFrom(writeProject("beat.tkp", projectOf(0, 0, 3.0f)));
+    editor.core().openProjectFrom(writeProject("beat.tkp", projectOf(0, 0, 3.0f)));
     ASSERT_TRUE(pumpUntil([&] { return device.count() >= 2; }));
     EXPECT_FALSE(probe.isTimerRunning(HeartbeatTimer));
     ASSERT_TRUE(pumpUntil([&] { return transmissionOver(); }, 20000ms));
@@ -631,13 +640,13 @@ TEST_F(ProjectFiles, TheHeartbeatWaitsUntilTheSendIsOver)
 TEST_F(ProjectFiles, ADisconnectMidSendEndsItWithBulkModeOffAndClosesTheBox)
 {
     connectToRecorder();
-    probe.pretendHeartbeatAnswered();
+    answerHeartbeat();
     probe.startTimer(HeartbeatTimer, heartbeatPeriodMs);
     const auto project = projectOf(0, 0, 5.0f);
-    editor.openProjectFrom(writeProject("cut.tkp", project));
+    editor.core().openProjectFrom(writeProject("cut.tkp", project));
 
     ASSERT_TRUE(pumpUntil([&] { return device.count() >= 12; }));
-    probe.pretendConnected(false);
+    probe.supervisor().setConnected(false);
     ASSERT_TRUE(pumpUntil([&] { return transmissionOver(); }));
     pumpFor(200ms);
 
@@ -658,9 +667,9 @@ TEST_F(ProjectFiles, OpeningAgainMidSendEndsTheFirstSendAndStartsAfresh)
     connectToRecorder();
     const auto first = projectOf(0, 0, 1.0f);
     const auto second = projectOf(0, 0, 7.0f);
-    editor.openProjectFrom(writeProject("first.tkp", first));
+    editor.core().openProjectFrom(writeProject("first.tkp", first));
     ASSERT_TRUE(pumpUntil([&] { return device.count() >= 6; }));
-    editor.openProjectFrom(writeProject("second.tkp", second));
+    editor.core().openProjectFrom(writeProject("second.tkp", second));
     ASSERT_TRUE(probe.messageBox() != nullptr);
     EXPECT_EQ(messageOf(*probe.messageBox()), texts::transmittingParameters);
     ASSERT_TRUE(pumpUntil([&] { return transmissionOver(); }, 20000ms));
@@ -687,7 +696,7 @@ TEST(ProjectFilesClosing, ClosingTheEditorMidSendStopsItSafely)
     auto editor = std::make_unique<MainContentComponent>(std::unique_ptr<MidiServices>(midi));
     EditorTestProbe probe(*editor);
     probe.openPorts(device.input, device.output);
-    probe.pretendConnected(true);
+    probe.connectWithoutHandshake();
 
     const auto folder = uniqueFolder("kestra-closing");
     ASSERT_TRUE(folder.createDirectory());
@@ -695,7 +704,7 @@ TEST(ProjectFilesClosing, ClosingTheEditorMidSendStopsItSafely)
     const auto image = projectfile::toImage(projectOf(0, 0, 2.0f));
     ASSERT_TRUE(file.replaceWithData(image.data(), image.size()));
 
-    editor->openProjectFrom(file);
+    editor->core().openProjectFrom(file);
     ASSERT_TRUE(pumpUntil([&] { return device.count() >= 5; }));
     editor.reset();
     const auto count = device.count();
@@ -738,7 +747,7 @@ TEST_F(ProjectFiles, TheSimulatedInstrumentEndsUpHoldingTheOpenedProject)
         const auto instrumentBefore = instrument.values();
 
         const auto project = projectOf(0, 0, 12.0f);
-        connectedEditor.openProjectFrom(writeProject(juce::String(c.modelCode) + ".tkp", project));
+        connectedEditor.core().openProjectFrom(writeProject(juce::String(c.modelCode) + ".tkp", project));
         ASSERT_TRUE(pumpUntil(
             [&]
             { return simProbe.messageBox() == nullptr && !simProbe.isTimerRunning(BulkSendTimer); },

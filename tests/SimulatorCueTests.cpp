@@ -47,7 +47,7 @@ bool heartbeatIsAnswered(SimulatedRig& rig)
     const int before = rig.received(SimulatedInstrument::Received::identityRequest);
     if (!pumpUntil([&] { return rig.probe.supervisor().isHeartbeatAnswered(); }))
         return false;
-    rig.editor.timerCallback(HeartbeatTimer);
+    rig.editor.core().timerExpired(HeartbeatTimer);
     return pumpUntil(
         [&]
         {

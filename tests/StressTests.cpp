@@ -17,7 +17,7 @@
 
 #include "files/ProjectFile.h"
 #include "sim/SimulatorOptions.h"
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 
 #include <atomic>
 #include <cstring>
@@ -314,7 +314,7 @@ TEST(Stress, UnderAStormOfReportsEverythingWorksAndTheEditorEndsHoldingWhatTheIn
     for (int n = 0; n < numParameters; ++n)
         project.parameterValues[static_cast<size_t>(n)] = valueFor(n, random);
     const auto image = projectfile::toImage(project);
-    rig.editor->openProjectFrom(writeFile("storm.tkp", image.data(), image.size()));
+    rig.editor->core().openProjectFrom(writeFile("storm.tkp", image.data(), image.size()));
     ASSERT_TRUE(pumpUntil(
         [&] { return !probe.isTimerRunning(BulkSendTimer) && rig.connectedAndIdle(); }, 30s));
     ASSERT_TRUE(instrument.waitUntilIdle(10s));
@@ -323,7 +323,7 @@ TEST(Stress, UnderAStormOfReportsEverythingWorksAndTheEditorEndsHoldingWhatTheIn
     // A tonewheel upload, and the handshake after it, while they go on.
     const auto wheel = tonewheelData(20000, 3);
     const int uploadsBefore = instrument.uploadsCompleted();
-    rig.editor->loadTonewheelFrom(writeTonewheelFile("storm.ktw", wheel), 4);
+    rig.editor->core().loadTonewheelFrom(writeTonewheelFile("storm.ktw", wheel), 4);
     ASSERT_TRUE(pumpUntil(
         [&]
         { return instrument.uploadsCompleted() == uploadsBefore + 1 && rig.connectedAndIdle(); },
@@ -463,7 +463,7 @@ void run(Rig& rig, Command command, int attempt)
         click(probe.resetButton());
         return;
     case Command::upload:
-        rig.editor->loadTonewheelFrom(
+        rig.editor->core().loadTonewheelFrom(
             writeTonewheelFile("fault" + juce::String(attempt) + ".ktw", tonewheelData(600, 9)), 5);
         return;
     }
@@ -629,7 +629,7 @@ TEST(Closing, AnEditorClosedMidSendLeavesTheInstrumentOutOfBulkMode)
         [&] { return probe.supervisor().isConnected() && probe.messageBox() == nullptr; }, 20s));
 
     const auto image = projectfile::toImage(ProjectRecord::initial());
-    editor->openProjectFrom(writeFile("closing.tkp", image.data(), image.size()));
+    editor->core().openProjectFrom(writeFile("closing.tkp", image.data(), image.size()));
     ASSERT_TRUE(pumpUntil(
         [&]
         { return instrument.receivedCount(SimulatedInstrument::Received::parameterValue) >= 5; },
@@ -670,7 +670,7 @@ TEST(Closing, AnEditorClosedMidUploadCancelsItAndTheSlotKeepsWhatItHad)
             closedMidUpload = instrument.uploadInProgress();
             editor.reset();
         });
-    editor->loadTonewheelFrom(writeTonewheelFile("closing.ktw", tonewheelData(20000, 5)), 3);
+    editor->core().loadTonewheelFrom(writeTonewheelFile("closing.ktw", tonewheelData(20000, 5)), 3);
     ASSERT_TRUE(pumpUntil([&] { return editor == nullptr; }, 20s));
     ASSERT_TRUE(closedMidUpload);
 

@@ -7,7 +7,7 @@
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
 
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 
 #include <functional>
 

@@ -66,7 +66,7 @@ struct TonewheelToSimulator : ::testing::Test
     // Loads the file into the slot and waits until the editor is connected again.
     void upload(const juce::File& file, uint8_t slot)
     {
-        editor.loadTonewheelFrom(file, slot);
+        editor.core().loadTonewheelFrom(file, slot);
         ASSERT_TRUE(pumpUntil([&]
                               { return !instrument.uploadInProgress() && isConnectedAndIdle(); },
                               std::chrono::milliseconds(120000)));

@@ -65,12 +65,14 @@ struct UploadRig : ControllerRig, TonewheelUploadController::View
         view.push_back("close");
         boxShown = false;
     }
-    void showTransferErrorBox(int errorCode) override
+    // The user reads the box and presses OK at once, unless duringBox runs first.
+    void showTransferErrorBox(int errorCode, std::function<void()> then) override
     {
         view.push_back("error " + std::to_string(errorCode));
         boxShown = false;
         if (duringBox)
             std::exchange(duringBox, nullptr)();
+        then();
     }
     void showTransferCancelled() override
     {

@@ -7,7 +7,7 @@
 #include "TonewheelGuiSupport.h"
 #include "support/GuiTestSupport.h"
 
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 
 #include <algorithm>
 #include <atomic>
@@ -198,7 +198,7 @@ TEST_F(TonewheelUpload, AOneMebibyteFileReachesTheInstrumentWholeAndTheHandshake
     const auto file = write("gold.ktw", image);
     boxes.answer(texts::tonewheelWarningPrefix, texts::yes);
 
-    editor.loadTonewheelFrom(file, 3);
+    editor.core().loadTonewheelFrom(file, 3);
     // The transfer box is up with its bar, before anything was acknowledged.
     ASSERT_NE(probe.messageBox(), nullptr);
     EXPECT_EQ(messageOf(*probe.messageBox()), texts::transmittingTonewheel);
@@ -248,7 +248,7 @@ TEST_F(TonewheelUpload, TheBoxShowsTheBytesStillToBeAcknowledgedAndABar)
     instrument.hold = true;
     const auto file = write("short.ktw", tonewheelFileImage(patternData(105), "Short"));
     boxes.answer(texts::tonewheelWarningPrefix, texts::yes);
-    editor.loadTonewheelFrom(file, 4);
+    editor.core().loadTonewheelFrom(file, 4);
 
     ASSERT_TRUE(pumpUntil([&] { return instrument.fileDumpMessages() == 1; }));
     instrument.reply(ack);
@@ -308,7 +308,7 @@ TEST_F(TonewheelUpload, WhenTheInstrumentEndsTheTransferItsErrorIsShownAndTheHan
         const auto start = instrument.receivedCount();
         const int errorsBefore = boxes.presses(texts::transmissionAborted);
         instrument.plan(c.replies);
-        editor.loadTonewheelFrom(file, 5);
+        editor.core().loadTonewheelFrom(file, 5);
         ASSERT_TRUE(
             pumpUntil([&] { return boxes.presses(texts::transmissionAborted) > errorsBefore; }));
         ASSERT_TRUE(pumpUntil([&] { return isConnectedAndIdle(); }));
@@ -341,7 +341,7 @@ TEST_F(TonewheelUpload, ARefusalAfterTheEofStaysOnScreenUntilReadThenTheHandshak
     boxes.answer(texts::tonewheelWarningPrefix, texts::yes);
     // The user takes a while to read it: meanwhile nothing may close it.
     boxes.answer(texts::transmissionAborted, texts::ok, nullptr, 100);
-    editor.loadTonewheelFrom(file, 4);
+    editor.core().loadTonewheelFrom(file, 4);
     // A hundred ticks of reading take far longer than usual under ThreadSanitizer.
     ASSERT_TRUE(pumpUntil([&] { return boxes.presses(texts::transmissionAborted) == 1; },
                           std::chrono::milliseconds(60000)));
@@ -363,7 +363,7 @@ TEST_F(TonewheelUpload, TheUsersCancelWarnsThatTheSlotIsEmptyAndAsksForTheIdenti
     instrument.hold = true;
     const auto file = write("wheel.ktw", tonewheelFileImage(patternData(300), "Wheel"));
     boxes.answer(texts::tonewheelWarningPrefix, texts::yes);
-    editor.loadTonewheelFrom(file, 3);
+    editor.core().loadTonewheelFrom(file, 3);
     ASSERT_TRUE(pumpUntil([&] { return instrument.fileDumpMessages() == 1; }));
     instrument.reply(ack);
     ASSERT_TRUE(pumpUntil([&] { return instrument.fileDumpMessages() == 2; }));
@@ -383,8 +383,8 @@ TEST_F(TonewheelUpload, TheUsersCancelWarnsThatTheSlotIsEmptyAndAsksForTheIdenti
     boxes.answer(texts::transmissionAborted, texts::ok,
                  [&](juce::AlertWindow& box)
                  {
-                     // A progress event that arrives now leaves the box alone.
-                     editor.handleTransferEvent(TransferProgress);
+                     // A progress event that arrived late would leave the box
+                     // alone (the controller's own tests send one).
                      textAfterLateProgress = messageOf(box);
                  });
     const auto start = instrument.receivedCount();
@@ -473,7 +473,7 @@ TEST_F(TonewheelUpload, RefusedFilesShowOneMessageAndSendNothing)
         const auto seenBefore = boxes.seen.size();
         const auto sentBefore = instrument.receivedCount();
 
-        editor.loadTonewheelFrom(file, 3);
+        editor.core().loadTonewheelFrom(file, 3);
 
         ASSERT_EQ(boxes.seen.size(), seenBefore + 1);
         EXPECT_EQ(boxes.seen.back().message, c.text);
@@ -517,7 +517,7 @@ TEST_F(TonewheelUpload, TheQuestionNamesTheSlotAndNoLeavesEverythingAsItWas)
         const auto file = write(juce::String("slot") + juce::String(c.slot) + "/w.ktw",
                                 tonewheelFileImage(patternData(2000), "New"));
         const auto sentBefore = instrument.receivedCount();
-        editor.loadTonewheelFrom(file, c.slot);
+        editor.core().loadTonewheelFrom(file, c.slot);
 
         ASSERT_FALSE(boxes.seen.empty());
         EXPECT_EQ(boxes.seen.back().message, c.question);
@@ -539,9 +539,9 @@ TEST_F(TonewheelUpload, WithoutAConnectionNothingHappens)
 {
     const auto file = write("wheel.ktw", tonewheelFileImage(patternData(100), "Wheel"));
     const auto folderBefore = probe.lastFileFolder();
-    editor.loadTonewheelFile(3); // would open the chooser if it went on
-    editor.loadTonewheelFrom(file, 3);
-    editor.loadTonewheelFrom(folder.getChildFile("wheel.txt"), 3);
+    editor.core().loadTonewheelFile(3); // would open the chooser if it went on
+    editor.core().loadTonewheelFrom(file, 3);
+    editor.core().loadTonewheelFrom(folder.getChildFile("wheel.txt"), 3);
     EXPECT_TRUE(boxes.seen.empty());
     EXPECT_EQ(probe.messageBox(), nullptr);
     EXPECT_EQ(instrument.receivedCount(), 0u);

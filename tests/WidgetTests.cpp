@@ -8,7 +8,7 @@
 #include "ui/CustomComboBox.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/LookAndFeels.h"
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 
 #include <cmath>
 

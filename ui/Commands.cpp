@@ -1,9 +1,8 @@
-// Every button of the window, and the refresh steps that belong to them: the
-// tonewheel names on the Tonewheel Model selector, the tonewheel menu, and the
-// Additional Functions page rule.
+// The page and view buttons, the TONEWHEEL menu, and what the toolbar and the
+// connected display show of the link.
 
 #include "ui/MainContentComponent.h"
-#include "ui/MessageTexts.h"
+#include "ui/Pictures.h"
 
 namespace kestra
 {
@@ -14,138 +13,78 @@ void MainContentComponent::releaseButton(juce::Button& button)
     button.setState(juce::Button::buttonNormal);
 }
 
-void MainContentComponent::buttonClicked(juce::Button* button)
+void MainContentComponent::pageButtonClicked(int page)
 {
-    // Page selection. The radio group reports the old page switched off first.
-    for (size_t p = 0; p < pageButtons.size(); ++p)
-    {
-        if (button != &pageButtons[p])
-            continue;
-        const bool on = button->getToggleState();
-        if (on)
-            pageViews.selectPage(static_cast<int>(p));
-        showPage(on, static_cast<int>(p));
-        return;
-    }
-
-    if (button == &openButton)
-    {
-        openProjectFile();
-        releaseButton(openButton);
-        return;
-    }
-    if (button == &saveButton)
-    {
-        saveProjectFile();
-        releaseButton(saveButton);
-        return;
-    }
-    if (button == &connectButton)
-    {
-        setConnected(false);
-        connect(connectButton.getToggleState());
-        return;
-    }
-    if (button == &storeButton)
-    {
-        supervisor.store(storeButton.getToggleState());
-        return;
-    }
-    if (button == &resetButton)
-    {
-        supervisor.reset(resetButton.getToggleState());
-        return;
-    }
-    if (button == &tonewheelButton)
-    {
-        if (!supervisor.isConnected())
-        {
-            releaseButton(tonewheelButton);
-            return;
-        }
-        if (!tonewheelButton.getToggleState())
-            return;
-        const int result = tonewheelMenuAnswer ? tonewheelMenuAnswer(tonewheelMenu)
-                                               : tonewheelMenu.showAt(&tonewheelButton);
-        releaseButton(tonewheelButton);
-        // The menu ran a modal loop: the link may have gone meanwhile.
-        if (result != 0 && supervisor.isConnected())
-            loadTonewheelFile(static_cast<juce::uint8>(result));
-        return;
-    }
-
-    // View selection: the radio group's reports of buttons switched off are ignored.
-    struct ViewButton
-    {
-        juce::Button* button;
-        int page;
-        int view;
-    };
-    const ViewButton viewButtons[] = {
-        {&mainViewButton, 0, 3},      {&drawbarViewButton, 0, 4},  {&overdriveClassicButton, 2, 0},
-        {&overdriveRockButton, 2, 1}, {&rotaryCommonButton, 3, 2}, {&rotaryClassicButton, 3, 0},
-        {&rotaryRockButton, 3, 1},
-    };
-    for (const auto& v : viewButtons)
-    {
-        if (button != v.button)
-            continue;
-        if (!button->getToggleState())
-            return;
-        showPage(false, v.page);
-        pageViews.selectView(v.page, v.view);
-        showPage(true, v.page);
-        return;
-    }
-
-    if (button == &loadTonewheelButton)
-    {
-        // The integer part of the selected tonewheel model names the slot. The
-        // button is enabled from 3.0 on, but an opened project may hold any
-        // finite value there: only the alternative slots take a tonewheel, so
-        // no other value opens the file chooser.
-        const float value = link.parameterValue(97);
-        if (value >= static_cast<float>(firstAlternativeSlot) &&
-            value < static_cast<float>(numTonewheelSlots))
-            loadTonewheelFile(static_cast<juce::uint8>(value));
-    }
+    // The radio group reports the old page switched off first.
+    const bool on = pageButtons[static_cast<size_t>(page)].getToggleState();
+    if (on)
+        pageViews.selectPage(page);
+    showPage(on, page);
 }
 
-void MainContentComponent::refreshTonewheelModelTexts()
+void MainContentComponent::viewButtonClicked(juce::Button& button, int page, int view)
 {
-    for (int slot = 0; slot < numTonewheelSlots; ++slot)
-        showTonewheelName(slot);
+    // The radio group's reports of buttons switched off are ignored.
+    if (!button.getToggleState())
+        return;
+    showPage(false, page);
+    pageViews.selectView(page, view);
+    showPage(true, page);
 }
 
-void MainContentComponent::showTonewheelName(int slot)
+void MainContentComponent::showTonewheelMenu(std::function<void(int slot)> onChosen)
 {
-    auto& box = tonewheelModelBox();
-    if (slot >= 0 && slot < numTonewheelSlots && box.indexOfItemId(slot + 1) >= 0)
-        box.changeItemText(slot + 1, juce::String(link.tonewheelName(slot)));
-}
-
-void MainContentComponent::rebuildTonewheelMenu()
-{
-    tonewheelMenu.clear();
+    juce::PopupMenu menu;
+    menu.setLookAndFeel(&popupLookAndFeel);
+    const auto& link = editor.deviceLink();
     for (int slot = firstAlternativeSlot; slot < numTonewheelSlots; ++slot)
-        tonewheelMenu.addItem(slot, "Upload to " + juce::String(link.tonewheelName(slot)), true,
-                              false);
+        menu.addItem(slot, "Upload to " + juce::String(link.tonewheelName(slot)), true, false);
+    menu.showMenuAsync(juce::PopupMenu::Options().withTargetComponent(&tonewheelButton),
+                       [safe = juce::Component::SafePointer<MainContentComponent>(this),
+                        onChosen](int slot)
+                       {
+                           if (safe != nullptr)
+                               onChosen(slot);
+                       });
 }
 
-void MainContentComponent::applyAdditionalFunctionsRule()
+// ---- EditorListener: the link ---------------------------------------------------------------
+
+void MainContentComponent::linkChanged()
 {
-    if (!PageViews::settingsPageShown(link.modelIndex()))
+    const auto& link = editor.deviceLink();
+    if (!editor.isConnected())
     {
-        pageButtons[5].setVisible(false);
-        if (pageViews.currentPage() == 5)
-            pageButtons[0].setToggleState(true, juce::sendNotificationSync);
+        connectionIndicator.setImage(pictures::connectedOff());
+        deviceLabel.setText({}, juce::dontSendNotification);
+        firmwareLabel.setText({}, juce::dontSendNotification);
         return;
     }
+    connectionIndicator.setImage(pictures::connectedOn());
+    connectButton.setToggleState(true, juce::dontSendNotification);
+    deviceLabel.setText(juce::String(modelName(link.modelIndex())) + " " +
+                            revisionSuffix(link.hardwareRevision()),
+                        juce::dontSendNotification);
+    firmwareLabel.setText(juce::String(link.versionText()), juce::dontSendNotification);
+}
 
-    pageButtons[5].setVisible(true);
-    for (int n = firstSettingParameter; n < numParameters; ++n)
-        showOptionIndex(n);
-    updateLoadTonewheelButton();
+void MainContentComponent::buttonReleased(EditorButton button)
+{
+    switch (button)
+    {
+    case EditorButton::connect:
+        releaseButton(connectButton);
+        break;
+    case EditorButton::store:
+        releaseButton(storeButton);
+        break;
+    case EditorButton::reset:
+        releaseButton(resetButton);
+        break;
+    case EditorButton::loadTonewheel:
+        loadTonewheelButton.setState(juce::Button::buttonNormal);
+        break;
+    }
 }
 
 } // namespace kestra

@@ -1,11 +1,10 @@
-// What a desktop editor is expected to do beyond its own commands: undo and
-// redo of the user's edits (ui/EditHistory.h), the MIDI monitor window
+// What a desktop editor is expected to do beyond its own commands: the keys
+// of undo and redo (the editor's history), the MIDI monitor window
 // (ui/MidiMonitorWindow.h), and files dropped on the window or given on the
 // command line.
 
 #include "files/ProjectFile.h"
 #include "files/TonewheelFile.h"
-#include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MidiMonitorWindow.h"
 
@@ -67,25 +66,10 @@ bool isTonewheelFile(const juce::File& file)
 }
 } // namespace
 
-void MainContentComponent::setUpDesktopFeatures()
-{
-    EditHistory::Editor editor;
-    editor.restoreParameters = [this](const SendList& numbers, const ParameterValues& values)
-    { restoreParameters(numbers, values); };
-    editor.restoreProject = [this](const ProjectRecord& record) { takeOpenedProject(record); };
-    editHistory = std::make_unique<EditHistory>(std::move(editor));
-    windowKeys = std::make_unique<WindowKeys>(*this);
-}
-
-void MainContentComponent::tearDownDesktopFeatures()
-{
-    if (windowWithKeys != nullptr)
-        windowWithKeys->removeKeyListener(windowKeys.get());
-    midiMonitor.reset();
-}
-
 void MainContentComponent::parentHierarchyChanged()
 {
+    if (windowKeys == nullptr)
+        windowKeys = std::make_unique<WindowKeys>(*this);
     auto* top = getTopLevelComponent();
     if (top == this)
         top = nullptr; // on the desktop itself: keyPressed hears the keys
@@ -108,10 +92,10 @@ bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
     switch (editorKeyFor(key))
     {
     case EditorKey::undo:
-        undo();
+        editor.undo();
         return true;
     case EditorKey::redo:
-        redo();
+        editor.redo();
         return true;
     case EditorKey::monitor:
         toggleMidiMonitor();
@@ -122,47 +106,6 @@ bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
     return false;
 }
 
-// ---- undo and redo -----------------------------------------------------------------------
-
-void MainContentComponent::sliderDragStarted(juce::Slider*)
-{
-    editHistory->gestureStarted();
-}
-
-void MainContentComponent::sliderDragEnded(juce::Slider*)
-{
-    editHistory->gestureEnded();
-}
-
-// Not while a box is open: a send, a search or an upload is running, or the
-// user has a question to answer first.
-bool MainContentComponent::undo()
-{
-    return !messageBoxes.isOpen() && editHistory->undo();
-}
-
-bool MainContentComponent::redo()
-{
-    return !messageBoxes.isOpen() && editHistory->redo();
-}
-
-// A step undone or redone: its values are stored and shown again, and go to a
-// connected instrument in the order the user's change sent them.
-void MainContentComponent::restoreParameters(const SendList& numbers, const ParameterValues& values)
-{
-    link.updateParameterValues(
-        [&](ParameterValues& v)
-        {
-            for (int n : numbers)
-                v[static_cast<size_t>(n)] = values[static_cast<size_t>(n)];
-            return 0;
-        });
-    refreshControls();
-    if (supervisor.isConnected())
-        for (int n : numbers)
-            sendParameter(n);
-}
-
 // ---- the MIDI monitor ----------------------------------------------------------------------
 
 void MainContentComponent::toggleMidiMonitor()
@@ -170,7 +113,8 @@ void MainContentComponent::toggleMidiMonitor()
     if (midiMonitor == nullptr)
     {
         midiMonitor = std::make_unique<MidiMonitorWindow>(
-            messageLog, [this](const juce::KeyPress& key) { return handleEditorKey(key); });
+            editor.messageLog(),
+            [this](const juce::KeyPress& key) { return handleEditorKey(key); });
         midiMonitor->centreWithSize(midiMonitor->getWidth(), midiMonitor->getHeight());
     }
     if (midiMonitor->isVisible())
@@ -189,7 +133,7 @@ void MainContentComponent::toggleMidiMonitor()
 // desktop shows the drop as refused.
 bool MainContentComponent::isInterestedInFileDrag(const juce::StringArray& files)
 {
-    if (files.size() != 1 || messageBoxes.isOpen())
+    if (files.size() != 1 || dialogs.isOpen())
         return false;
     const juce::File file(files[0]);
     return isProjectFile(file) || isTonewheelFile(file);
@@ -213,17 +157,19 @@ void MainContentComponent::openFile(const juce::File& file)
 {
     if (!isTonewheelFile(file))
     {
-        openProjectFrom(file); // its checks refuse anything but a project file
+        editor.openProjectFrom(file); // its checks refuse anything but a project file
         return;
     }
     // TONEWHEEL's way: nothing while not connected; else the slot menu, then
     // the file's checks and the confirmation.
-    if (!supervisor.isConnected())
+    if (!editor.isConnected())
         return;
-    const int slot = tonewheelMenuAnswer ? tonewheelMenuAnswer(tonewheelMenu)
-                                         : tonewheelMenu.showAt(&tonewheelButton);
-    if (slot != 0)
-        loadTonewheelFrom(file, static_cast<juce::uint8>(slot));
+    showTonewheelMenu(
+        [this, file](int slot)
+        {
+            if (slot != 0)
+                editor.loadTonewheelFrom(file, slot);
+        });
 }
 
 juce::File MainContentComponent::fileFromCommandLine(const juce::StringArray& arguments,

@@ -2,7 +2,6 @@
 
 #include "model/Conversions.h"
 #include "model/PageLayout.h"
-#include "ui/EditHistory.h"
 #include "ui/MidiMonitorWindow.h"
 #include "ui/ParameterSlider.h"
 #include "ui/Pictures.h"
@@ -12,9 +11,6 @@ namespace kestra
 
 namespace
 {
-// Views are bits of a mask (views:: in model/ParameterCatalogue.h): page 0
-// uses 3 (MAIN) and 4 (DRAWBAR), page 2 uses 0 (CLASSIC) and 1 (ROCK), page 3
-// uses 0 (CLASSIC), 1 (ROCK) and 2 (COMMON).
 constexpr unsigned allViews = views::all;
 
 constexpr juce::uint32 textColour = 0xFF2D2D2D;
@@ -28,31 +24,25 @@ juce::Font arial(float height, bool bold = false)
 }
 } // namespace
 
-// One page's components, each tagged with the views it belongs to.
-struct MainContentComponent::PageEntry
-{
-    juce::Component* component;
-    unsigned views;
-    bool hiddenForModel2; // the Gospel Set and Upper Layer Mode rows
-};
-
 struct MainContentComponent::Page
 {
+    // One of the page's components, tagged with the views it belongs to.
+    struct Entry
+    {
+        juce::Component* component;
+        unsigned views;
+        bool hiddenForModel2; // the Gospel Set and Upper Layer Mode rows
+    };
+
     juce::ImageComponent icon;
     juce::Label title;
     std::vector<std::unique_ptr<juce::Label>> labels; // section headers and parameter labels
-    std::vector<PageEntry> entries;                   // in building order
+    std::vector<Entry> entries;                       // in building order
 };
 
 MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> services)
-    : ports(services != nullptr ? std::move(services) : createSystemMidiServices(), *this)
+    : editor(std::move(services), dialogs)
 {
-    ports.logSentMessagesTo(&messageLog);
-    setUpDesktopFeatures();
-    link.setRecord(ProjectRecord::initial());
-    lastFileFolder =
-        juce::File::getSpecialLocation(juce::File::currentApplicationFile).getParentDirectory();
-
     setSize(width, height);
 
     sliderLookAndFeel.setColour(juce::Slider::backgroundColourId, juce::Colour(0xFFF1F1F1));
@@ -70,16 +60,52 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
     backgroundImage.setOpaque(true);
     addAndMakeVisible(backgroundImage);
 
-    const std::array<juce::ImageButton*, 6> toolbar = {
-        &openButton, &saveButton, &connectButton, &storeButton, &resetButton, &tonewheelButton};
+    const struct
+    {
+        juce::ImageButton& button;
+        const char* id;
+    } toolbar[] = {{openButton, "open"},   {saveButton, "save"},   {connectButton, "connect"},
+                   {storeButton, "store"}, {resetButton, "reset"}, {tonewheelButton, "tonewheel"}};
     const auto toolbarPictures = pictures::toolbar();
-    for (size_t k = 0; k < toolbar.size(); ++k)
-        addToolbarButton(*toolbar[k], 242 + 104 * static_cast<int>(k), toolbarPictures[k].off,
-                         toolbarPictures[k].over, toolbarPictures[k].on);
+    for (size_t k = 0; k < std::size(toolbar); ++k)
+        addToolbarButton(toolbar[k].button, toolbar[k].id, 242 + 104 * static_cast<int>(k),
+                         toolbarPictures[k].off, toolbarPictures[k].over, toolbarPictures[k].on);
+    openButton.onClick = [this]
+    {
+        editor.openProjectFile();
+        releaseButton(openButton);
+    };
+    saveButton.onClick = [this]
+    {
+        editor.saveProjectFile();
+        releaseButton(saveButton);
+    };
+    connectButton.onClick = [this] { editor.connect(connectButton.getToggleState()); };
+    storeButton.onClick = [this] { editor.store(storeButton.getToggleState()); };
+    resetButton.onClick = [this] { editor.reset(resetButton.getToggleState()); };
+    tonewheelButton.onClick = [this]
+    {
+        if (!editor.isConnected())
+        {
+            releaseButton(tonewheelButton);
+            return;
+        }
+        if (!tonewheelButton.getToggleState())
+            return;
+        showTonewheelMenu(
+            [this](int slot)
+            {
+                releaseButton(tonewheelButton);
+                // The link may have gone while the menu was open.
+                if (slot != 0 && editor.isConnected())
+                    editor.loadTonewheelFile(slot);
+            });
+    };
 
     connectionIndicator.setImage(pictures::connectedOff());
     connectionIndicator.setBounds(975, 11, 35, 18);
     connectionIndicator.setInterceptsMouseClicks(false, false);
+    connectionIndicator.setComponentID("connection-indicator");
     addAndMakeVisible(connectionIndicator);
 
     for (auto* label : {&deviceLabel, &firmwareLabel})
@@ -89,14 +115,16 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
         label->setWantsKeyboardFocus(false);
         addAndMakeVisible(label);
     }
+    deviceLabel.setComponentID("device");
     deviceLabel.setBounds(872, 38, 140, 14);
     deviceLabel.setColour(juce::Label::textColourId, juce::Colour(0xFFF0F0F0));
+    firmwareLabel.setComponentID("firmware");
     firmwareLabel.setBounds(872, 52, 140, 14);
     firmwareLabel.setColour(juce::Label::textColourId, juce::Colour(0xFFA0A0A0));
 
     const auto pagePictures = pictures::pageButtons();
     for (size_t k = 0; k < pageButtons.size(); ++k)
-        addPageButton(pageButtons[k], 78 + 40 * static_cast<int>(k), pagePictures[k].off,
+        addPageButton(pageButtons[k], static_cast<int>(k), pagePictures[k].off,
                       pagePictures[k].over, pagePictures[k].on);
 
     buildPages();
@@ -105,29 +133,23 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
     popupLookAndFeel.setColour(juce::PopupMenu::backgroundColourId, juce::Colour(0xFFFEFEFE));
     popupLookAndFeel.setColour(juce::PopupMenu::highlightedBackgroundColourId,
                                juce::Colour(0xFF7BB9F8));
-    tonewheelMenu.setLookAndFeel(&popupLookAndFeel);
 
     mainViewButton.setToggleState(true, juce::dontSendNotification);
     overdriveClassicButton.setToggleState(true, juce::dontSendNotification);
     rotaryCommonButton.setToggleState(true, juce::dontSendNotification);
 
+    editor.addListener(this);
     refreshControls();
 
-    pageButtons[0].setToggleState(true, juce::sendNotificationSync);
+    pageButtons[toneGeneratorPage].setToggleState(true, juce::sendNotificationSync);
 }
 
 MainContentComponent::~MainContentComponent()
 {
-    // Timers and ports go first, so that nothing calls back into a half-destroyed component.
-    timers.stopAll();
-    // Closed in the middle of a project send or a tonewheel upload: the
-    // instrument must not be left in bulk mode, nor waiting for the rest.
-    projectSend.shutDown();
-    link.endTransfer();
-    ports.close(); // stops the MIDI input thread's calls
-    closeMessageBox();
-    tearDownDesktopFeatures();
-    tonewheelMenu.setLookAndFeel(nullptr);
+    editor.removeListener(this);
+    if (windowWithKeys != nullptr)
+        windowWithKeys->removeKeyListener(windowKeys.get());
+    midiMonitor.reset();
     for (auto& slider : sliders)
         if (slider != nullptr)
             slider->setLookAndFeel(nullptr);
@@ -141,38 +163,43 @@ void MainContentComponent::resized() {}
 
 // ---- building --------------------------------------------------------------------------
 
-void MainContentComponent::addToolbarButton(juce::ImageButton& button, int x,
+void MainContentComponent::addToolbarButton(juce::ImageButton& button, const char* id, int x,
                                             const juce::Image& off, const juce::Image& over,
                                             const juce::Image& on)
 {
     button.setImages(true, false, true, off, 1.0f, {}, over, 1.0f, {}, on, 1.0f, {}, 0.0f);
+    button.setComponentID(id);
     button.setTopLeftPosition(x, 0);
     button.setClickingTogglesState(true);
-    button.addListener(this);
     button.setWantsKeyboardFocus(false);
     addAndMakeVisible(button);
 }
 
-void MainContentComponent::addPageButton(juce::ImageButton& button, int y, const juce::Image& off,
-                                         const juce::Image& over, const juce::Image& on)
-{
-    addToolbarButton(button, 0, off, over, on);
-    button.setTopLeftPosition(0, y);
-    button.setRadioGroupId(1);
-    button.setTriggeredOnMouseDown(true);
-}
-
-void MainContentComponent::addViewButton(juce::ImageButton& button, int x, int radioGroup,
+void MainContentComponent::addPageButton(juce::ImageButton& button, int page,
                                          const juce::Image& off, const juce::Image& over,
                                          const juce::Image& on)
 {
+    addToolbarButton(button, "", 0, off, over, on);
+    button.setComponentID("page-" + juce::String(page));
+    button.setTopLeftPosition(0, 78 + 40 * page);
+    button.setRadioGroupId(1);
+    button.setTriggeredOnMouseDown(true);
+    button.onClick = [this, page] { pageButtonClicked(page); };
+}
+
+void MainContentComponent::addViewButton(juce::ImageButton& button, const char* id, int page,
+                                         int view, int x, const juce::Image& off,
+                                         const juce::Image& over, const juce::Image& on)
+{
     button.setImages(true, false, true, off, 1.0f, {}, over, 1.0f, {}, on, 1.0f, {}, 0.0f);
+    button.setComponentID(id);
     button.setTopLeftPosition(x, 135);
-    button.setRadioGroupId(radioGroup);
+    // One radio group for each page that has views.
+    button.setRadioGroupId(2 + page);
     button.setClickingTogglesState(true);
     button.setTriggeredOnMouseDown(true);
-    button.addListener(this);
     button.setWantsKeyboardFocus(false);
+    button.onClick = [this, &button, page, view] { viewButtonClicked(button, page, view); };
     addChildComponent(button);
 }
 
@@ -217,11 +244,11 @@ void MainContentComponent::addParameterLabel(juce::Label& label, int y, const ju
     addChildComponent(label);
 }
 
-void MainContentComponent::addParameterSlider(juce::Slider& slider, int y,
-                                              const ParameterInfo& info)
+void MainContentComponent::addParameterSlider(juce::Slider& slider, const ParameterInfo& info)
 {
-    slider.setComponentID(juce::String(info.number));
-    slider.setBounds(controlX, y, sliderWidth, rowHeight);
+    slider.setComponentID(&info == &chorusLevelControl ? juce::String("chorus-level")
+                                                       : juce::String(info.number));
+    slider.setBounds(controlX, info.place.y, sliderWidth, rowHeight);
     slider.setSliderStyle(juce::Slider::LinearBar);
     slider.setWantsKeyboardFocus(true); // the last control of a page takes the focus
     slider.setLookAndFeel(&sliderLookAndFeel);
@@ -229,7 +256,9 @@ void MainContentComponent::addParameterSlider(juce::Slider& slider, int y,
     const double step = std::round(static_cast<double>(info.step) * 1.0e6) / 1.0e6;
     slider.setRange(info.minimum, info.maximum, step);
     slider.setTextValueSuffix(info.suffix);
-    slider.addListener(this);
+    slider.onValueChange = [this, &info, &slider] { sliderMoved(info, slider); };
+    slider.onDragStart = [this, &info] { editor.beginGesture(info.number); };
+    slider.onDragEnd = [this] { editor.endGesture(); };
 
     // Double-click returns to the revision-0 default as shown; Chorus Level to 0 dB.
     // (A ParameterSlider lets the double-click through its value box.)
@@ -242,13 +271,13 @@ void MainContentComponent::addParameterSlider(juce::Slider& slider, int y,
     addChildComponent(slider);
 }
 
-void MainContentComponent::addOptionSelector(CustomComboBox& selector, int y, int selectorWidth_,
+void MainContentComponent::addOptionSelector(CustomComboBox& selector, int selectorWidth_,
                                              const ParameterInfo& info)
 {
     selector.setComboBoxFont(arial(15.0f));
     selector.setPopupMenuFont(arial(15.0f));
     selector.setComponentID(juce::String(info.number));
-    selector.setBounds(controlX, y, selectorWidth_, rowHeight);
+    selector.setBounds(controlX, info.place.y, selectorWidth_, rowHeight);
     auto& look = selector.getLookAndFeel();
     look.setColour(juce::ComboBox::backgroundColourId, juce::Colour(0xFFF1F1F1));
     look.setColour(juce::ComboBox::outlineColourId, juce::Colour(0xFFCCCCCC));
@@ -258,39 +287,45 @@ void MainContentComponent::addOptionSelector(CustomComboBox& selector, int y, in
     selector.setJustificationType(juce::Justification::left);
     for (int i = 0; i < info.options->count; ++i)
         selector.addItem((*info.options)[i], i + 1);
-    selector.addListener(this);
+    const int number = info.number;
+    selector.onChange = [this, number, &selector]
+    {
+        // An overdrive selector is always the one of the current view: only it is on screen.
+        editor.selectorChosen(number, selector.getSelectedItemIndex(), &selector);
+        if (number == tonewheelModelParameter)
+            updateLoadTonewheelButton();
+    };
     addChildComponent(selector);
 }
 
 juce::Component& MainContentComponent::addControl(const ParameterInfo& info)
 {
-    const auto y = info.place.y;
     const auto n = static_cast<size_t>(info.number);
     if (&info == &chorusLevelControl)
     {
         chorusLevelSlider = std::make_unique<ParameterSlider>();
-        addParameterSlider(*chorusLevelSlider, y, info);
+        addParameterSlider(*chorusLevelSlider, info);
         return *chorusLevelSlider;
     }
     if (info.control == ControlKind::slider)
     {
         sliders[n] = std::make_unique<ParameterSlider>();
-        addParameterSlider(*sliders[n], y, info);
+        addParameterSlider(*sliders[n], info);
         return *sliders[n];
     }
     selectors[n] = std::make_unique<CustomComboBox>();
-    addOptionSelector(*selectors[n], y, info.place.wide ? wideSelectorWidth : selectorWidth, info);
+    addOptionSelector(*selectors[n], info.place.wide ? wideSelectorWidth : selectorWidth, info);
     return *selectors[n];
 }
 
 void MainContentComponent::buildPages()
 {
     const auto icons = pictures::pageIcons();
-    const char* const pageTitles[6] = {"Tone Generator", "Vibrato and Chorus",
-                                       "Overdrive",      "Rotary",
-                                       "Reverb",         "Additional Functions"};
+    const char* const pageTitles[numPages] = {"Tone Generator", "Vibrato and Chorus",
+                                              "Overdrive",      "Rotary",
+                                              "Reverb",         "Additional Functions"};
 
-    for (int p = 0; p < 6; ++p)
+    for (int p = 0; p < numPages; ++p)
     {
         auto page = std::make_unique<Page>();
         addPageIcon(page->icon, icons[static_cast<size_t>(p)]);
@@ -310,22 +345,24 @@ void MainContentComponent::buildPages()
         const struct
         {
             juce::ImageButton& button;
+            const char* id;
             int page;
+            int view;
             int x;
-            int radioGroup;
             const pictures::ButtonImages& pictures;
         } viewButtons[] = {
-            {mainViewButton, 0, 827, 2, main},
-            {drawbarViewButton, 0, 916, 2, drawbar},
-            {overdriveClassicButton, 2, 827, 3, classic},
-            {overdriveRockButton, 2, 916, 3, rock},
-            {rotaryCommonButton, 3, 738, 4, common},
-            {rotaryClassicButton, 3, 827, 4, classic},
-            {rotaryRockButton, 3, 916, 4, rock},
+            {mainViewButton, "view-main", toneGeneratorPage, mainView, 827, main},
+            {drawbarViewButton, "view-drawbar", toneGeneratorPage, drawbarView, 916, drawbar},
+            {overdriveClassicButton, "view-overdrive-classic", overdrivePage, classicView, 827,
+             classic},
+            {overdriveRockButton, "view-overdrive-rock", overdrivePage, rockView, 916, rock},
+            {rotaryCommonButton, "view-rotary-common", rotaryPage, commonView, 738, common},
+            {rotaryClassicButton, "view-rotary-classic", rotaryPage, classicView, 827, classic},
+            {rotaryRockButton, "view-rotary-rock", rotaryPage, rockView, 916, rock},
         };
         for (const auto& v : viewButtons)
         {
-            addViewButton(v.button, v.x, v.radioGroup, v.pictures.off, v.pictures.over,
+            addViewButton(v.button, v.id, v.page, v.view, v.x, v.pictures.off, v.pictures.over,
                           v.pictures.on);
             pages[static_cast<size_t>(v.page)]->entries.push_back({&v.button, allViews, false});
         }
@@ -349,7 +386,7 @@ void MainContentComponent::buildPages()
             auto& label = *page.labels.back();
             addParameterLabel(label, row.y, row.label);
             page.entries.push_back({&label, row.views, row.hiddenForModel2});
-            if (row.controls.front()->number == 88)
+            if (row.controls.front()->number == lowerLayerModeParameter)
                 layerModeLabel = &label;
             for (const auto* info : row.controls)
                 page.entries.push_back(
@@ -361,28 +398,24 @@ void MainContentComponent::buildPages()
     const auto load = pictures::load();
     loadTonewheelButton.setImages(true, false, true, load.off, 1.0f, {}, load.over, 1.0f, {},
                                   load.on, 1.0f, {}, 0.0f);
+    loadTonewheelButton.setComponentID("load-tonewheel");
     loadTonewheelButton.setTopLeftPosition(721, 230);
     loadTonewheelButton.setTriggeredOnMouseDown(true);
-    loadTonewheelButton.addListener(this);
+    loadTonewheelButton.onClick = [this] { editor.loadTonewheelIntoSelectedSlot(); };
     loadTonewheelButton.setWantsKeyboardFocus(false);
     addChildComponent(loadTonewheelButton);
-    pages[5]->entries.push_back({&loadTonewheelButton, allViews, false});
+    pages[settingsPage]->entries.push_back({&loadTonewheelButton, allViews, false});
 }
 
 // ---- pages ---------------------------------------------------------------------------------
-
-int MainContentComponent::viewOfPage(int page) const
-{
-    return pageViews.viewOfPage(page);
-}
 
 void MainContentComponent::showPage(bool visible, int page)
 {
     if (page < 0 || page >= static_cast<int>(pages.size()))
         return;
 
-    const int model = link.modelIndex();
-    if (page == 5 && layerModeLabel != nullptr)
+    const int model = editor.deviceLink().modelIndex();
+    if (page == settingsPage && layerModeLabel != nullptr)
         layerModeLabel->setText(PageViews::layerModeLabel(model), juce::dontSendNotification);
 
     const unsigned currentView = pageViews.viewBitOfPage(page);
@@ -398,7 +431,7 @@ void MainContentComponent::showPage(bool visible, int page)
             focusTarget = e.component;
     }
 
-    if (page == 5)
+    if (page == settingsPage)
         updateLoadTonewheelButton();
 
     if (focusTarget != nullptr && focusTarget->isShowing())
@@ -411,19 +444,15 @@ void MainContentComponent::reshowCurrentPage()
     showPage(true, pageViews.currentPage());
 }
 
-juce::Slider* MainContentComponent::sliderFor(int number) const
+juce::Slider* MainContentComponent::sliderFor(const ParameterInfo& info) const
 {
-    return isValidParameterNumber(number) ? sliders[static_cast<size_t>(number)].get() : nullptr;
+    return &info == &chorusLevelControl ? chorusLevelSlider.get()
+                                        : sliders[static_cast<size_t>(info.number)].get();
 }
 
 CustomComboBox* MainContentComponent::selectorFor(int number) const
 {
     return isValidParameterNumber(number) ? selectors[static_cast<size_t>(number)].get() : nullptr;
-}
-
-CustomComboBox& MainContentComponent::tonewheelModelBox() const
-{
-    return *selectors[97];
 }
 
 } // namespace kestra

@@ -1,8 +1,8 @@
-// Values between the controls, the parameter store and the instrument.
+// The controls: what they show of the stored values, and the user's changes
+// they hand to the editor.
 
 #include "model/Conversions.h"
 #include "model/PageLayout.h"
-#include "ui/EditHistory.h"
 #include "ui/MainContentComponent.h"
 
 #include <cmath>
@@ -10,25 +10,17 @@
 namespace kestra
 {
 
-namespace
+float MainContentComponent::shownValue(const juce::Slider* slider) const
 {
-int parameterNumberOf(const juce::Component& control)
-{
-    return control.getComponentID().getIntValue() % 256;
-}
-} // namespace
-
-void MainContentComponent::sendParameter(int number)
-{
-    // A setting that went out mended is stored as sent: its selector shows it.
-    if (link.sendParameter(number))
-        applyReceivedParameter(number);
+    return slider != nullptr ? static_cast<float>(slider->getValue()) : 0.0f;
 }
 
-float MainContentComponent::toControlValue(int number) const
+void MainContentComponent::sliderMoved(const ParameterInfo& info, juce::Slider& slider)
 {
-    return kestra::toControlValue(number, link.parameterValues(),
-                                  defaultValues(link.hardwareRevision()));
+    // The chorus pair stores from both of its sliders as they show.
+    editor.sliderMoved(info.number, static_cast<float>(slider.getValue()),
+                       shownValue(sliders[chorusMixParameter].get()),
+                       shownValue(chorusLevelSlider.get()), &slider);
 }
 
 void MainContentComponent::setSliderShownValue(juce::Slider& slider, float value)
@@ -45,7 +37,8 @@ void MainContentComponent::showOptionIndex(int number)
     auto* selector = selectorFor(number);
     if (selector == nullptr)
         return;
-    const int index = optionIndexFor(link.parameterValue(number), selector->getNumItems());
+    const int index =
+        optionIndexFor(editor.deviceLink().parameterValue(number), selector->getNumItems());
     if (index < 0)
         selector->setSelectedId(0, juce::dontSendNotification);
     else
@@ -54,116 +47,121 @@ void MainContentComponent::showOptionIndex(int number)
 
 void MainContentComponent::updateLoadTonewheelButton()
 {
-    loadTonewheelButton.setEnabled(PageViews::canLoadTonewheel(link.parameterValue(97)));
+    loadTonewheelButton.setEnabled(
+        PageViews::canLoadTonewheel(editor.deviceLink().parameterValue(tonewheelModelParameter)));
 }
 
-void MainContentComponent::sliderValueChanged(juce::Slider* slider)
+// One control as the stored values have it.
+void MainContentComponent::refreshControl(const ParameterInfo& info, const ParameterValues& v,
+                                          const ParameterValues& D)
 {
-    const int n = parameterNumberOf(*slider);
-    if (!isValidParameterNumber(n))
-        return;
+    const int n = info.number;
 
-    const float x = static_cast<float>(slider->getValue());
-    const float mix = sliders[31] != nullptr ? static_cast<float>(sliders[31]->getValue()) : 0.0f;
-    const float level =
-        chorusLevelSlider != nullptr ? static_cast<float>(chorusLevelSlider->getValue()) : 0.0f;
-    const auto& D = defaultValues(link.hardwareRevision());
-
-    ParameterValues before{}, after{};
-    const auto sends = link.updateParameterValues(
-        [&](ParameterValues& v)
-        {
-            before = v;
-            const auto list = storeSliderChange(v, D, n, x, mix, level);
-            after = v;
-            return list;
-        });
-    for (int m : sends)
-        sendParameter(m);
-    editHistory->parameterChanged(slider, sends, before, after);
-}
-
-void MainContentComponent::comboBoxChanged(juce::ComboBox* comboBox)
-{
-    const int n = parameterNumberOf(*comboBox);
-    if (!isValidParameterNumber(n))
-        return;
-
-    // An overdrive selector is always the one of the current view: only it is on screen.
-    const int index = comboBox->getSelectedItemIndex();
-    ParameterValues before{}, after{};
-    const auto sends = link.updateParameterValues(
-        [&](ParameterValues& v)
-        {
-            before = v;
-            const auto list = storeSelectorChange(v, n, index);
-            after = v;
-            return list;
-        });
-    for (int m : sends)
-        sendParameter(m);
-    editHistory->parameterChanged(comboBox, sends, before, after);
-
-    if (n == 97)
-        updateLoadTonewheelButton();
-}
-
-void MainContentComponent::applyReceivedParameter(int number)
-{
-    if (number == 5)
+    if (&info == &chorusLevelControl)
     {
-        if (auto* slider = sliderFor(5))
-            setSliderShownValue(*slider, link.parameterValue(5));
-        return;
+        // Shown relative to Chorus Mix as it shows.
+        if (chorusLevelSlider != nullptr && sliders[chorusMixParameter] != nullptr)
+            setSliderShownValue(*chorusLevelSlider,
+                                chorusLevelControlValue(
+                                    v, D, shownValue(sliders[chorusMixParameter].get())));
     }
-    if (isSettingParameter(number))
+    else if (info.control == ControlKind::slider)
     {
-        showOptionIndex(number);
-        if (number == 97)
-            updateLoadTonewheelButton();
+        if (auto* slider = sliderFor(info))
+            setSliderShownValue(*slider, toControlValue(n, v, D));
+    }
+    else if (info.conversion == Conversion::model)
+    {
+        if (auto* selector = selectorFor(n))
+        {
+            const int row = overdriveModelFor(v, n);
+            if (row < 0)
+                selector->setSelectedId(0, juce::dontSendNotification);
+            else
+                selector->setSelectedItemIndex(row, juce::dontSendNotification);
+        }
+    }
+    else
+    {
+        showOptionIndex(n);
     }
 }
 
 void MainContentComponent::refreshControls()
 {
     refreshTonewheelModelTexts();
-    rebuildTonewheelMenu();
 
+    const auto& link = editor.deviceLink();
     const auto v = link.parameterValues();
     const auto& D = defaultValues(link.hardwareRevision());
-
     // Every control in the catalogue's order; the settings follow the
     // Additional Functions rule.
     for (const auto* info : placedControls())
-    {
-        const int n = info->number;
-        if (info == &chorusLevelControl)
-        {
-            if (chorusLevelSlider != nullptr && sliders[31] != nullptr)
-            {
-                const float shownMix = static_cast<float>(sliders[31]->getValue());
-                setSliderShownValue(*chorusLevelSlider, chorusLevelControlValue(v, D, shownMix));
-            }
-        }
-        else if (info->control == ControlKind::slider)
-        {
-            if (auto* slider = sliderFor(n))
-                setSliderShownValue(*slider, kestra::toControlValue(n, v, D));
-        }
-        else if (info->conversion == Conversion::model)
-        {
-            if (auto* selector = selectorFor(n))
-            {
-                const int row = overdriveModelFor(v, n);
-                if (row < 0)
-                    selector->setSelectedId(0, juce::dontSendNotification);
-                else
-                    selector->setSelectedItemIndex(row, juce::dontSendNotification);
-            }
-        }
-    }
+        if (!isSettingParameter(info->number))
+            refreshControl(*info, v, D);
 
     applyAdditionalFunctionsRule();
+}
+
+void MainContentComponent::showParameter(int number)
+{
+    const auto& link = editor.deviceLink();
+    const auto v = link.parameterValues();
+    const auto& D = defaultValues(link.hardwareRevision());
+    for (const auto* info : controlsShowing(number))
+        refreshControl(*info, v, D);
+    if (number == tonewheelModelParameter)
+        updateLoadTonewheelButton();
+}
+
+void MainContentComponent::refreshTonewheelModelTexts()
+{
+    for (int slot = 0; slot < numTonewheelSlots; ++slot)
+        showTonewheelName(slot);
+}
+
+void MainContentComponent::showTonewheelName(int slot)
+{
+    auto* box = selectorFor(tonewheelModelParameter);
+    if (box != nullptr && slot >= 0 && slot < numTonewheelSlots &&
+        box->indexOfItemId(slot + 1) >= 0)
+        box->changeItemText(slot + 1, juce::String(editor.deviceLink().tonewheelName(slot)));
+}
+
+void MainContentComponent::applyAdditionalFunctionsRule()
+{
+    if (!PageViews::settingsPageShown(editor.deviceLink().modelIndex()))
+    {
+        pageButtons[settingsPage].setVisible(false);
+        if (pageViews.currentPage() == settingsPage)
+            pageButtons[toneGeneratorPage].setToggleState(true, juce::sendNotificationSync);
+        return;
+    }
+
+    pageButtons[settingsPage].setVisible(true);
+    for (int n = firstSettingParameter; n < numParameters; ++n)
+        showOptionIndex(n);
+    updateLoadTonewheelButton();
+}
+
+// ---- EditorListener: values -----------------------------------------------------------------
+
+void MainContentComponent::valuesChanged(bool modelChanged)
+{
+    refreshControls();
+    // A new model changes which rows the current page shows.
+    if (modelChanged)
+        reshowCurrentPage();
+}
+
+void MainContentComponent::parameterChanged(int number)
+{
+    showParameter(number);
+}
+
+void MainContentComponent::tonewheelNameChanged(int slot)
+{
+    showTonewheelName(slot);
 }
 
 } // namespace kestra

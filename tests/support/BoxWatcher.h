@@ -6,7 +6,7 @@
 
 #include "GuiTestSupport.h"
 
-#include "ui/MessageTexts.h"
+#include "editor/MessageTexts.h"
 
 #include <algorithm>
 #include <chrono>

@@ -62,7 +62,7 @@ public:
     void showSearchingBox() override { window.push_back("searching"); }
     void releaseLinkButton(LinkButton) override {}
     void onIdentityRejected(int) override {}
-    bool confirmReset() override { return true; }
+    void askReset(std::function<void(bool)> onAnswer) override { onAnswer(true); }
     void showLinkUp() override
     {
         window.push_back("up");
@@ -74,12 +74,6 @@ public:
         window.push_back("down");
         if (onLinkUp)
             onLinkUp(false);
-    }
-    void dropConnection() override
-    {
-        window.push_back("drop");
-        supervisor.setConnected(false);
-        supervisor.connect(false);
     }
     void showInstrumentValues() override {}
     void showResetValues() override {}

@@ -4,6 +4,7 @@
 // display (run them under xvfb-run).
 
 #include "Environment.h"
+#include "MessageLoop.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -84,7 +85,7 @@ inline bool pumpUntil(const std::function<bool()>& condition,
     {
         if (std::chrono::steady_clock::now() > end)
             return condition();
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+        dispatchMessagesFor(5);
     }
     return true;
 }
@@ -94,7 +95,7 @@ inline void pumpFor(std::chrono::milliseconds duration)
 {
     const auto end = std::chrono::steady_clock::now() + duration;
     while (std::chrono::steady_clock::now() < end)
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+        dispatchMessagesFor(5);
 }
 
 } // namespace kestra::testing

@@ -5,6 +5,7 @@
 
 #include "../support/EditorTestProbe.h"
 #include "../support/Environment.h"
+#include "../support/MessageLoop.h"
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 
@@ -106,7 +107,7 @@ int main(int argc, char* argv[])
         click(probe.connectButton());
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!probe.supervisor().isConnected() && std::chrono::steady_clock::now() < end)
-            juce::MessageManager::getInstance()->runDispatchLoopUntil(10);
+            kestra::testing::dispatchMessagesFor(10);
         click(probe.pageButton(5));
         const auto file = folder.getChildFile("connected.png");
         if (!probe.supervisor().isConnected() || !writePng(editor, file))

@@ -1,4 +1,4 @@
-#include "ui/EditHistory.h"
+#include "editor/EditHistory.h"
 
 #include <algorithm>
 

@@ -1,0 +1,242 @@
+#pragma once
+
+// The editor without its window: everything the editor does, on the message
+// thread, for whichever face drives it (the window, the command line, a test).
+// It owns
+//   MessageLog      every message in and out (the MIDI monitor's)
+//   DeviceLink      the parameter store, names, identity replies, the tonewheel
+//                   transfer: what the MIDI input thread touches
+//   PortConnector   the MIDI ports and the settings file
+//   LinkSupervisor  search, handshake, heartbeat, store and reset, and the link timers
+//   ProjectSendController      the full send after an opening
+//   TonewheelUploadController  the upload's box, events, cancel, handshake
+//   ProjectFileController      save and open: read, check, take, notices
+//   TonewheelFileController    load a tonewheel file and start its upload
+//   EditHistory     undo and redo of the user's edits
+// and is the controllers' view: it turns what they show into Dialogs calls
+// and EditorListener calls. It asks through Dialogs and never waits for an
+// answer. It needs no component and links no GUI module.
+//
+// Threads: the MIDI input thread only reaches DeviceLink and the message log
+// (handleIncomingMidiMessage) and posts; every other function runs on the
+// message thread.
+
+#include "editor/Dialogs.h"
+#include "editor/EditHistory.h"
+#include "files/ProjectFileController.h"
+#include "files/ProjectSendController.h"
+#include "files/TonewheelFileController.h"
+#include "link/DeviceLink.h"
+#include "link/LinkSupervisor.h"
+#include "link/MessageLog.h"
+#include "link/MidiServices.h"
+#include "link/PortConnector.h"
+#include "link/TonewheelUploadController.h"
+
+#include <juce_audio_devices/juce_audio_devices.h>
+#include <juce_events/juce_events.h>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace kestra
+{
+
+class JuceLinkTimers;
+
+// The commands that keep their button pressed until they end.
+enum class EditorButton
+{
+    connect,
+    store,
+    reset,
+    loadTonewheel,
+};
+
+// What the editor tells its faces. Every call comes on the message thread.
+class EditorListener
+{
+public:
+    virtual ~EditorListener() = default;
+    // The link came up or went down: isConnected(), the model, revision and
+    // version text of deviceLink().
+    virtual void linkChanged() {}
+    // A command that kept its button pressed has ended.
+    virtual void buttonReleased(EditorButton) {}
+    // Any value may have changed (a dump, a reset, an opening, an undo). With
+    // modelChanged, the rows that the pages show may have changed too.
+    virtual void valuesChanged(bool modelChanged) { juce::ignoreUnused(modelChanged); }
+    // One stored value changed outside the user's own edit: the instrument
+    // reported it while the link was idle, or a setting went out mended.
+    virtual void parameterChanged(int number) { juce::ignoreUnused(number); }
+    virtual void tonewheelNameChanged(int slot) { juce::ignoreUnused(slot); }
+    // The full send of an opened project has ended, complete or not.
+    virtual void projectSendEnded() {}
+    // A tonewheel upload has ended: finished, or failed or cancelled.
+    virtual void tonewheelUploadEnded(bool finished) { juce::ignoreUnused(finished); }
+};
+
+class Editor final : private juce::MessageListener,
+                     private juce::MidiInputCallback,
+                     private LinkHost,
+                     private LinkSupervisor::Window,
+                     private ProjectSendController::View,
+                     private TonewheelUploadController::View,
+                     private ProjectFileController::View,
+                     private TonewheelFileController::View
+{
+public:
+    // With no services, the system's MIDI ports. With no timers, JUCE timers
+    // on the message thread; with no clock, the steady clock.
+    Editor(std::unique_ptr<MidiServices> services, Dialogs& dialogs, LinkTimers* timers = nullptr,
+           projectfile::PacingClock* pacingClock = nullptr);
+    ~Editor() override;
+
+    void addListener(EditorListener* listener);
+    void removeListener(EditorListener* listener);
+
+    // ---- the link ---------------------------------------------------------------------
+    // CONNECT pressed (on: the search and handshake) or released (off).
+    void connect(bool on);
+    // STORE and RESET pressed (on) or pressed again (off).
+    void store(bool on);
+    void reset(bool on);
+    bool isConnected() const { return supervisor.isConnected(); }
+
+    // ---- the user's edits -------------------------------------------------------------
+    // A slider moved to the shown value x (for the chorus pair, the two
+    // sliders' shown values count; x is ignored). `control` tells the edits
+    // of one control apart, so that one gesture is one undo step.
+    void sliderMoved(int number, float x, float chorusMix, float chorusLevel, const void* control);
+    // A selector set to the option index.
+    void selectorChosen(int number, int index, const void* control);
+    // A mouse gesture on a slider: every change in between is one undo step,
+    // and what the instrument reports for it meanwhile waits for its end.
+    void beginGesture(int number);
+    void endGesture();
+    // Not while a box is open: a send, a search or an upload is running, or
+    // the user has a question to answer first.
+    bool undo();
+    bool redo();
+
+    // ---- files ------------------------------------------------------------------------
+    // With the file chooser.
+    void openProjectFile();
+    void saveProjectFile();
+    // Only while connected; the slot is 3, 4 or 5.
+    void loadTonewheelFile(int slot);
+    // LOAD...: into the slot the Tonewheel Model selector names.
+    void loadTonewheelIntoSelectedSlot();
+    // A file already chosen.
+    void openProjectFrom(const juce::File& file);
+    void saveProjectTo(const juce::File& file);
+    void loadTonewheelFrom(const juce::File& file, int slot);
+
+    // ---- the timers' expiries -----------------------------------------------------------
+    void timerExpired(int timerId);
+
+    // ---- what the faces show ------------------------------------------------------------
+    DeviceLink& deviceLink() { return link; }
+    const DeviceLink& deviceLink() const { return link; }
+    LinkSupervisor& linkSupervisor() { return supervisor; }
+    const LinkSupervisor& linkSupervisor() const { return supervisor; }
+    PortConnector& midiPorts() { return ports; }
+    LinkTimers& linkTimers() { return timers; }
+    MessageLog& messageLog() { return log; }
+    const juce::File& lastFolder() const { return lastFileFolder; }
+    bool isSendingProject() const { return projectSend.isSending(); }
+
+private:
+    struct InternalMessage;
+
+    // juce::MessageListener: the posts of the MIDI input thread and the pacer
+    void handleMessage(const juce::Message& message) override;
+    // juce::MidiInputCallback: the MIDI input thread
+    void handleIncomingMidiMessage(juce::MidiInput*, const juce::MidiMessage& message) override;
+    void handlePartialSysexMessage(juce::MidiInput*, const juce::uint8*, int, double) override {}
+
+    // LinkHost
+    void sendToInstrument(const uint8_t* data, size_t size) override;
+    void postInternalMessage(int type, int value) override;
+
+    // LinkSupervisor::Window
+    void showLinkNotice(LinkNotice notice) override;
+    void showSearchingBox() override;
+    void releaseLinkButton(LinkButton button) override;
+    void onIdentityRejected(int reason) override;
+    void askReset(std::function<void(bool yes)> onAnswer) override;
+    void showLinkUp() override;
+    void showLinkDown() override;
+    void showInstrumentValues() override;
+    void showResetValues() override;
+
+    // ProjectSendController::View
+    void showTransmissionBox() override;
+    void closeTransmissionBox() override;
+
+    // TonewheelUploadController::View
+    void showTransferBox() override;
+    bool isTransferBoxShown() const override;
+    void showBytesRemaining(int32_t remaining) override;
+    void showProgress(double done) override;
+    void closeTransferBox() override;
+    void showTransferErrorBox(int errorCode, std::function<void()> then) override;
+    void showTransferCancelled() override;
+
+    // ProjectFileController::View and TonewheelFileController::View
+    void showFileNotice(FileNotice notice) override;
+    void showOpenedProject(bool modelChanged) override;
+    void projectOpened(const ProjectRecord& before, const ProjectRecord& opened) override;
+    void askTonewheelReplacement(const std::string& slotName,
+                                 std::function<void(bool yes)> onAnswer) override;
+
+    // A value that the instrument reported while the link was idle.
+    void parameterReported(int number);
+    // Sends one value; a setting that went out mended is shown as sent.
+    void sendParameter(int number);
+    // An undo or redo step: values stored, shown, and sent when connected.
+    void restoreParameters(const SendList& numbers, const ParameterValues& values);
+    void chooseFileToSave(const juce::File& startAt);
+    // A callback that does nothing once the editor has gone.
+    template <typename Function> auto whileAlive(Function function);
+
+    Dialogs& dialogs;
+    std::vector<EditorListener*> listeners;
+    // Tells every listener; one that a call removes hears no more.
+    template <typename Call> void tell(Call call);
+
+    // Appended from both threads; declared before the ports and the link, which go first.
+    MessageLog log;
+
+    // In this order, so that the ports close (and the MIDI input thread
+    // stops) before the device link goes, and the supervisor goes first.
+    DeviceLink link{*this};
+    PortConnector ports;
+    std::unique_ptr<JuceLinkTimers> ownTimers;
+    LinkTimers& timers;
+    LinkSupervisor supervisor{link, timers, *this, ports};
+
+    EditHistory editHistory;
+    // The slider of the gesture under way (-1: none), and the values the
+    // instrument reported for it meanwhile.
+    int gestureNumber = -1;
+    std::set<int> heldReports;
+
+    juce::File lastFileFolder;
+    std::unique_ptr<projectfile::SteadyPacingClock> ownClock;
+    projectfile::PacingClock& clock;
+    ProjectSendController projectSend{link, *this, supervisor, timers, *this, clock};
+    TonewheelUploadController tonewheelUpload{link, *this, supervisor, ports, *this};
+    ProjectFileController projectFiles{link, supervisor, projectSend, *this, lastFileFolder};
+    TonewheelFileController tonewheelFiles{link, supervisor, tonewheelUpload, *this,
+                                           lastFileFolder};
+
+    // The boxes that stay while work goes on; each closes with its handle.
+    std::unique_ptr<Dialogs::Progress> searchingBox, transmissionBox, transferBox;
+
+    JUCE_DECLARE_WEAK_REFERENCEABLE(Editor)
+    JUCE_DECLARE_NON_COPYABLE(Editor)
+};
+
+} // namespace kestra
