@@ -61,8 +61,8 @@ public:
         saveProject,
         tonewheel,
     };
-    // A file of that kind, starting in (or at) startAt; onChosen runs only
-    // when one was chosen.
+    // A file of that kind, starting in (or at) startAt; onChosen gets the
+    // file chosen, or no file (juce::File()) when the user cancelled.
     virtual void chooseFile(FileKind kind, const juce::File& startAt,
                             std::function<void(const juce::File& chosen)> onChosen) = 0;
 

@@ -131,10 +131,10 @@ Editor::Editor(std::unique_ptr<MidiServices> services, Dialogs& dialogsToUse,
                                           : std::make_unique<JuceLinkTimers>(
                                                 [this](int timerId) { timerExpired(timerId); })),
       timers(injectedTimers != nullptr ? *injectedTimers : *ownTimers),
-      editHistory(EditHistory::Editor{
-          [this](const SendList& numbers, const ParameterValues& values)
-          { restoreParameters(numbers, values); },
-          [this](const ProjectRecord& record) { projectFiles.take(record); }}),
+      editHistory(EditHistory::Editor{[this](const SendList& numbers, const ParameterValues& values)
+                                      { restoreParameters(numbers, values); },
+                                      [this](const ProjectRecord& record)
+                                      { projectFiles.take(record); }}),
       ownClock(pacingClock != nullptr ? nullptr
                                       : std::make_unique<projectfile::SteadyPacingClock>()),
       clock(pacingClock != nullptr ? *pacingClock : *ownClock)
@@ -217,7 +217,7 @@ void Editor::handleMessage(const juce::Message& message)
         tonewheelUpload.handleEvent(internal->value);
         if (internal->value != TransferProgress)
             tell([&](EditorListener& l)
-                           { l.tonewheelUploadEnded(internal->value == TransferFinished); });
+                 { l.tonewheelUploadEnded(internal->value == TransferFinished); });
         break;
     case ProjectSendEnded:
         projectSend.sendEnded(internal->value);
@@ -350,36 +350,53 @@ void Editor::restoreParameters(const SendList& numbers, const ParameterValues& v
 
 // ---- files -----------------------------------------------------------------------------------
 
-void Editor::openProjectFile()
+void Editor::openProjectFile(std::function<void()> whenClosed)
 {
     dialogs.chooseFile(Dialogs::FileKind::openProject, lastFileFolder,
-                       whileAlive([this](const juce::File& file) { openProjectFrom(file); }));
+                       whileAlive(
+                           [this, whenClosed](const juce::File& file)
+                           {
+                               if (file != juce::File())
+                                   openProjectFrom(file);
+                               if (whenClosed)
+                                   whenClosed();
+                           }));
 }
 
-void Editor::saveProjectFile()
+void Editor::saveProjectFile(std::function<void()> whenClosed)
 {
-    chooseFileToSave(lastFileFolder); // saving never moves it
+    chooseFileToSave(lastFileFolder, std::move(whenClosed)); // saving never moves it
 }
 
-void Editor::chooseFileToSave(const juce::File& startAt)
+void Editor::chooseFileToSave(const juce::File& startAt, std::function<void()> whenClosed)
 {
-    dialogs.chooseFile(
-        Dialogs::FileKind::saveProject, startAt,
-        whileAlive(
-            [this](const juce::File& chosen)
-            {
-                // A name without the project extension gets it, so that OPEN
-                // takes the file again. The chooser has only warned about the
-                // name as typed: when the name with ".tkp" belongs to an
-                // existing file, the chooser asks again with that name, and its
-                // warning covers it.
-                const auto target = chosen.getSiblingFile(fromUtf8(
-                    projectfile::withProjectExtension(chosen.getFileName().toStdString())));
-                if (target == chosen || !target.exists())
-                    saveProjectTo(target);
-                else
-                    chooseFileToSave(target);
-            }));
+    dialogs.chooseFile(Dialogs::FileKind::saveProject, startAt,
+                       whileAlive(
+                           [this, whenClosed](const juce::File& chosen)
+                           {
+                               if (chosen == juce::File())
+                               {
+                                   if (whenClosed)
+                                       whenClosed();
+                                   return;
+                               }
+                               // A name without the project extension gets it, so that OPEN
+                               // takes the file again. The chooser has only warned about the
+                               // name as typed: when the name with ".tkp" belongs to an
+                               // existing file, the chooser asks again with that name, and its
+                               // warning covers it.
+                               const auto target =
+                                   chosen.getSiblingFile(fromUtf8(projectfile::withProjectExtension(
+                                       chosen.getFileName().toStdString())));
+                               if (target != chosen && target.exists())
+                               {
+                                   chooseFileToSave(target, whenClosed);
+                                   return;
+                               }
+                               saveProjectTo(target);
+                               if (whenClosed)
+                                   whenClosed();
+                           }));
 }
 
 void Editor::loadTonewheelFile(int slot)
@@ -387,8 +404,12 @@ void Editor::loadTonewheelFile(int slot)
     if (!tonewheelFiles.canLoad())
         return;
     dialogs.chooseFile(Dialogs::FileKind::tonewheel, lastFileFolder,
-                       whileAlive([this, slot](const juce::File& file)
-                                  { loadTonewheelFrom(file, slot); }));
+                       whileAlive(
+                           [this, slot](const juce::File& file)
+                           {
+                               if (file != juce::File())
+                                   loadTonewheelFrom(file, slot);
+                           }));
 }
 
 void Editor::loadTonewheelIntoSelectedSlot()
@@ -428,8 +449,8 @@ void Editor::showLinkNotice(LinkNotice notice)
 
 void Editor::showSearchingBox()
 {
-    searchingBox = dialogs.progress(texts::searching,
-                                    whileAlive([this] { supervisor.cancelSearch(); }));
+    searchingBox =
+        dialogs.progress(texts::searching, whileAlive([this] { supervisor.cancelSearch(); }));
 }
 
 void Editor::releaseLinkButton(LinkButton button)

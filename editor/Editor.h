@@ -121,9 +121,10 @@ public:
     bool redo();
 
     // ---- files ------------------------------------------------------------------------
-    // With the file chooser.
-    void openProjectFile();
-    void saveProjectFile();
+    // With the file chooser; whenClosed runs once the chooser has closed and
+    // what was chosen has been opened or saved.
+    void openProjectFile(std::function<void()> whenClosed = {});
+    void saveProjectFile(std::function<void()> whenClosed = {});
     // Only while connected; the slot is 3, 4 or 5.
     void loadTonewheelFile(int slot);
     // LOAD...: into the slot the Tonewheel Model selector names.
@@ -197,7 +198,7 @@ private:
     void sendParameter(int number);
     // An undo or redo step: values stored, shown, and sent when connected.
     void restoreParameters(const SendList& numbers, const ParameterValues& values);
-    void chooseFileToSave(const juce::File& startAt);
+    void chooseFileToSave(const juce::File& startAt, std::function<void()> whenClosed);
     // A callback that does nothing once the editor has gone.
     template <typename Function> auto whileAlive(Function function);
 

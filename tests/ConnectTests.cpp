@@ -202,6 +202,7 @@ TEST_P(PortScan, TriesThePairsFromTheTopOneEveryHalfSecondThenReportsNotFound)
     click(rig.probe.connectButton());
     EXPECT_TRUE(rig.ports.requests().empty()) << "nothing answers at the start";
     ASSERT_TRUE(pumpUntil([&] { return isReleased(rig.probe.connectButton()); }, 20s));
+    ASSERT_TRUE(boxes.settle());
 
     EXPECT_EQ(rig.ports.pairs(), c.pairs);
     const auto requests = rig.ports.requests();
@@ -330,6 +331,7 @@ TEST(PortName, ABusyPortIsReportedAndNothingIsSearched)
         BoxWatcher boxes;
 
         click(rig.probe.connectButton());
+        ASSERT_TRUE(boxes.settle());
 
         EXPECT_EQ(boxes.messages(), std::vector<juce::String>{texts::portBusy});
         EXPECT_TRUE(isReleased(rig.probe.connectButton()));

@@ -69,7 +69,7 @@ TEST_F(EditorControls, EveryControlCarriesItsParameterNumberRangeAndSuffix)
             EXPECT_EQ(probe.selector(n), nullptr);
         }
     }
-    EXPECT_EQ(probe.chorusLevelSlider()->getComponentID(), "31");
+    EXPECT_EQ(probe.chorusLevelSlider()->getComponentID(), "chorus-level");
 }
 
 TEST_F(EditorControls, StartUpShowsTheRevisionZeroDefaults)
@@ -166,18 +166,100 @@ TEST_F(EditorControls, RefreshSendsNothing)
     EXPECT_EQ(probe.selector(97)->getSelectedItemIndex(), 4);
 }
 
-TEST_F(EditorControls, ReportedValuesReachOnlyTheirControls)
+// What the instrument reports while the link is idle is shown at once, on
+// every control that shows it, as a full refresh would show it; nothing is
+// sent back.
+TEST_F(EditorControls, ReportedValuesAreShownAtOnceWithoutSendingBack)
 {
-    device.send(sysex::parameterValueMessage(5, 40.0f));
-    device.send(sysex::parameterValueMessage(4, -2.0f));
-    device.send(sysex::parameterByteMessage(97, 4));
-    ASSERT_TRUE(kestra::testing::pumpUntil(
-        [&] { return probe.selector(97)->getSelectedItemIndex() == 4; }));
-    EXPECT_DOUBLE_EQ(probe.slider(5)->getValue(), 40.0);
-    EXPECT_DOUBLE_EQ(probe.slider(4)->getValue(), 6.0); // until the next refresh
-    EXPECT_EQ(probe.link().parameterValue(4), -2.0f);
-    EXPECT_TRUE(probe.loadTonewheelButton().isEnabled());
+    const auto& D = defaultValues(0);
+    const auto& rock = overdriveModelTable[2].values;
+    const struct
+    {
+        const char* what;
+        std::vector<std::pair<int, float>> reported;
+        std::function<void()> check;
+    } cases[] = {
+        {"a plain slider, Pedals Level",
+         {{4, -2.0f}},
+         [&] { EXPECT_DOUBLE_EQ(probe.slider(4)->getValue(), -2.0); }},
+        {"Tone Control Position",
+         {{5, 40.0f}},
+         [&] { EXPECT_DOUBLE_EQ(probe.slider(5)->getValue(), 40.0); }},
+        {"a scaled slider, Horn Rise Time",
+         {{45, 0.75f}},
+         [&] { EXPECT_DOUBLE_EQ(probe.slider(45)->getValue(), 50.0); }},
+        {"the chorus pair",
+         {{31, D[31] + 1.2f}, {34, D[34] - 0.6f}},
+         [&]
+         {
+             const auto v = probe.link().parameterValues();
+             const auto mix = toControlValue(31, v, D);
+             EXPECT_NEAR(probe.slider(31)->getValue(), mix, 0.05);
+             EXPECT_NEAR(
+                 probe.chorusLevelSlider()->getValue(),
+                 chorusLevelControlValue(v, D, static_cast<float>(probe.slider(31)->getValue())),
+                 0.05);
+         }},
+        {"an overdrive block",
+         {{16, rock[0]},
+          {17, rock[1]},
+          {18, rock[2]},
+          {19, rock[3]},
+          {20, rock[4]},
+          {21, rock[5]},
+          {22, rock[6]}},
+         [&] { EXPECT_EQ(probe.selector(16)->getSelectedItemIndex(), 2); }},
+        {"a setting, Tonewheel Model",
+         {{97, 4.0f}},
+         [&]
+         {
+             EXPECT_EQ(probe.selector(97)->getSelectedItemIndex(), 4);
+             EXPECT_TRUE(probe.loadTonewheelButton().isEnabled());
+         }},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        for (const auto& [n, value] : c.reported)
+            device.send(isSettingParameter(n)
+                            ? sysex::parameterByteMessage(n, static_cast<uint8_t>(value))
+                            : sysex::parameterValueMessage(n, value));
+        const auto [last, lastValue] = c.reported.back();
+        ASSERT_TRUE(kestra::testing::pumpUntil([&, n = last, v = lastValue]
+                                               { return probe.link().parameterValue(n) == v; }));
+        kestra::testing::pumpFor(std::chrono::milliseconds(30));
+        c.check();
+    }
     EXPECT_EQ(device.count(), 0u); // nothing is sent back
+}
+
+// A slider under the user's hand keeps the gesture; what the instrument
+// reported for it meanwhile is shown when the gesture ends, unless the
+// gesture has sent a value of its own since.
+TEST_F(EditorControls, AReportDuringADragWaitsForTheDragsEnd)
+{
+    auto& slider = *probe.slider(4);
+    auto report = [&](float value)
+    {
+        device.send(sysex::parameterValueMessage(4, value));
+        ASSERT_TRUE(
+            kestra::testing::pumpUntil([&] { return probe.link().parameterValue(4) == value; }));
+        kestra::testing::pumpFor(std::chrono::milliseconds(30));
+    };
+
+    slider.onDragStart();
+    report(-2.0f);
+    EXPECT_DOUBLE_EQ(slider.getValue(), 6.0) << "the user's gesture keeps the slider";
+    slider.onDragEnd();
+    EXPECT_DOUBLE_EQ(slider.getValue(), -2.0) << "shown once the gesture ends";
+
+    slider.onDragStart();
+    report(1.0f);
+    slider.setValue(3.0, juce::sendNotificationSync); // the gesture's own value goes out
+    slider.onDragEnd();
+    EXPECT_DOUBLE_EQ(slider.getValue(), 3.0);
+    EXPECT_EQ(probe.link().parameterValue(4), 3.0f);
+    EXPECT_EQ(sentNumbers(), std::vector<int>{4});
 }
 
 TEST_F(EditorControls, OutOfRangeAndNonNumbersShowAtTheEdges)

@@ -409,6 +409,10 @@ TEST_P(StoreAndReset, EndsWithItsConfirmationOrItsTimeOut)
 
     const auto start = Clock::now();
     click(button);
+    if (c.reset)
+    {
+        ASSERT_TRUE(boxes.settle()); // the question, answered
+    }
 
     if (c.flow == Flow::declined)
     {
@@ -421,7 +425,12 @@ TEST_P(StoreAndReset, EndsWithItsConfirmationOrItsTimeOut)
         return;
     }
 
-    EXPECT_EQ(rig.probe.supervisor().state(), pending);
+    // (A reset's question is answered from the message loop, by which time
+    // an instrument that confirms at once may have confirmed.)
+    if (!(c.reset && c.flow == Flow::confirmed))
+    {
+        EXPECT_EQ(rig.probe.supervisor().state(), pending);
+    }
 
     switch (c.flow)
     {

@@ -307,6 +307,7 @@ TEST_F(ProjectFiles, AFailedSaveShowsItsBoxAndLeavesWhatWasThere)
         boxes.seen.clear();
 
         editor.core().saveProjectTo(target);
+        ASSERT_TRUE(boxes.settle());
 
         ASSERT_EQ(boxes.seen.size(), 1u);
         EXPECT_EQ(boxes.seen[0].title, texts::boxTitle);
@@ -483,6 +484,7 @@ TEST_F(ProjectFiles, RefusedFilesChangeNothingButTheFolderOnceTheExtensionPassed
             boxes.seen.clear();
 
             editor.core().openProjectFrom(file);
+            ASSERT_TRUE(boxes.settle());
 
             ASSERT_EQ(boxes.seen.size(), 1u);
             EXPECT_EQ(boxes.seen[0].title, texts::boxTitle);
@@ -503,6 +505,7 @@ TEST_F(ProjectFiles, RefusedFilesChangeNothingButTheFolderOnceTheExtensionPassed
 TEST_F(ProjectFiles, AFileThatCannotBeReadIsCorrupted)
 {
     editor.core().openProjectFrom(folder.getChildFile("missing.tkp"));
+    ASSERT_TRUE(boxes.settle());
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].message, texts::fileCorrupted);
     EXPECT_EQ(probe.lastFileFolder(), folder);

@@ -60,6 +60,28 @@ public:
                 return r.presses;
         return 0;
     }
+    // Runs the message loop until every box open now has been read and, if a
+    // rule answers it, answered: a box opens at once but is answered a moment
+    // later, as a user would.
+    bool settle()
+    {
+        return kestra::testing::pumpUntil(
+            [&]
+            {
+                auto* box =
+                    dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent());
+                if (box == nullptr)
+                    return true;
+                if (box != lastSeen.getComponent() || box == pressed.getComponent())
+                    return false;
+                const auto message = messageOf(*box);
+                for (const auto& r : rules)
+                    if (message.startsWith(r.prefix))
+                        return false;
+                return true;
+            });
+    }
+
     std::vector<Seen> seen;
 
 private:

@@ -200,6 +200,8 @@ TEST_F(TonewheelUpload, AOneMebibyteFileReachesTheInstrumentWholeAndTheHandshake
 
     editor.core().loadTonewheelFrom(file, 3);
     // The transfer box is up with its bar, before anything was acknowledged.
+    ASSERT_TRUE(pumpUntil([&] { return boxes.presses(texts::tonewheelWarningPrefix) == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return progressBarOf(probe.messageBox()) != nullptr; }));
     ASSERT_NE(probe.messageBox(), nullptr);
     EXPECT_EQ(messageOf(*probe.messageBox()), texts::transmittingTonewheel);
     ASSERT_NE(progressBarOf(probe.messageBox()), nullptr);
@@ -474,6 +476,7 @@ TEST_F(TonewheelUpload, RefusedFilesShowOneMessageAndSendNothing)
         const auto sentBefore = instrument.receivedCount();
 
         editor.core().loadTonewheelFrom(file, 3);
+        ASSERT_TRUE(boxes.settle());
 
         ASSERT_EQ(boxes.seen.size(), seenBefore + 1);
         EXPECT_EQ(boxes.seen.back().message, c.text);
@@ -518,6 +521,7 @@ TEST_F(TonewheelUpload, TheQuestionNamesTheSlotAndNoLeavesEverythingAsItWas)
                                 tonewheelFileImage(patternData(2000), "New"));
         const auto sentBefore = instrument.receivedCount();
         editor.core().loadTonewheelFrom(file, c.slot);
+        ASSERT_TRUE(boxes.settle());
 
         ASSERT_FALSE(boxes.seen.empty());
         EXPECT_EQ(boxes.seen.back().message, c.question);

@@ -32,20 +32,24 @@ void MainContentComponent::viewButtonClicked(juce::Button& button, int page, int
     showPage(true, page);
 }
 
-void MainContentComponent::showTonewheelMenu(std::function<void(int slot)> onChosen)
+void MainContentComponent::rebuildTonewheelMenu()
 {
-    juce::PopupMenu menu;
-    menu.setLookAndFeel(&popupLookAndFeel);
+    tonewheelMenu.clear();
     const auto& link = editor.deviceLink();
     for (int slot = firstAlternativeSlot; slot < numTonewheelSlots; ++slot)
-        menu.addItem(slot, "Upload to " + juce::String(link.tonewheelName(slot)), true, false);
-    menu.showMenuAsync(juce::PopupMenu::Options().withTargetComponent(&tonewheelButton),
-                       [safe = juce::Component::SafePointer<MainContentComponent>(this),
-                        onChosen](int slot)
-                       {
-                           if (safe != nullptr)
-                               onChosen(slot);
-                       });
+        tonewheelMenu.addItem(slot, "Upload to " + juce::String(link.tonewheelName(slot)), true,
+                              false);
+}
+
+void MainContentComponent::showTonewheelMenu(std::function<void(int slot)> onChosen)
+{
+    tonewheelMenu.showMenuAsync(
+        juce::PopupMenu::Options().withTargetComponent(&tonewheelButton),
+        [safe = juce::Component::SafePointer<MainContentComponent>(this), onChosen](int slot)
+        {
+            if (safe != nullptr)
+                onChosen(slot);
+        });
 }
 
 // ---- EditorListener: the link ---------------------------------------------------------------

@@ -112,9 +112,9 @@ void MainContentComponent::toggleMidiMonitor()
 {
     if (midiMonitor == nullptr)
     {
-        midiMonitor = std::make_unique<MidiMonitorWindow>(
-            editor.messageLog(),
-            [this](const juce::KeyPress& key) { return handleEditorKey(key); });
+        midiMonitor = std::make_unique<MidiMonitorWindow>(editor.messageLog(),
+                                                          [this](const juce::KeyPress& key)
+                                                          { return handleEditorKey(key); });
         midiMonitor->centreWithSize(midiMonitor->getWidth(), midiMonitor->getHeight());
     }
     if (midiMonitor->isVisible())

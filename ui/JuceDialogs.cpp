@@ -101,10 +101,13 @@ void JuceDialogs::showMessageBox(const juce::String& message,
         // Still the open box: the user pressed one of its buttons. Otherwise
         // it was closed or replaced (0), and has answered already.
         auto* owner = dialogs.get();
-        const bool pressed = result > 0 && owner != nullptr && shown != nullptr &&
-                             owner->box.get() == shown.getComponent();
+        const bool stillOpen =
+            owner != nullptr && shown != nullptr && owner->box.get() == shown.getComponent();
+        const bool pressed = stillOpen && result > 0;
         juce::Logger::writeToLog("messageBoxCallback: exit with result = " +
                                  juce::String(pressed ? result : 0));
+        if (stillOpen && !pressed && owner != nullptr)
+            owner->closeMessageBox(); // ended from outside: it goes as a closed box goes
         if (!pressed || owner == nullptr)
             return;
         // The box goes first; then its answer is handled.
@@ -192,13 +195,8 @@ void JuceDialogs::chooseFile(FileKind kind, const juce::File& startAt,
     }
 
     chooser = std::make_unique<juce::FileChooser>(title, startAt, pattern);
-    chooser->launchAsync(flags,
-                         [onChosen](const juce::FileChooser& finished)
-                         {
-                             const auto file = finished.getResult();
-                             if (file != juce::File())
-                                 onChosen(file);
-                         });
+    chooser->launchAsync(flags, [onChosen](const juce::FileChooser& finished)
+                         { onChosen(finished.getResult()); });
 }
 
 } // namespace kestra

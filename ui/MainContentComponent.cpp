@@ -70,16 +70,9 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
     for (size_t k = 0; k < std::size(toolbar); ++k)
         addToolbarButton(toolbar[k].button, toolbar[k].id, 242 + 104 * static_cast<int>(k),
                          toolbarPictures[k].off, toolbarPictures[k].over, toolbarPictures[k].on);
-    openButton.onClick = [this]
-    {
-        editor.openProjectFile();
-        releaseButton(openButton);
-    };
-    saveButton.onClick = [this]
-    {
-        editor.saveProjectFile();
-        releaseButton(saveButton);
-    };
+    // OPEN and SAVE stay pressed while their file chooser is up.
+    openButton.onClick = [this] { editor.openProjectFile([this] { releaseButton(openButton); }); };
+    saveButton.onClick = [this] { editor.saveProjectFile([this] { releaseButton(saveButton); }); };
     connectButton.onClick = [this] { editor.connect(connectButton.getToggleState()); };
     storeButton.onClick = [this] { editor.store(storeButton.getToggleState()); };
     resetButton.onClick = [this] { editor.reset(resetButton.getToggleState()); };
@@ -133,6 +126,7 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
     popupLookAndFeel.setColour(juce::PopupMenu::backgroundColourId, juce::Colour(0xFFFEFEFE));
     popupLookAndFeel.setColour(juce::PopupMenu::highlightedBackgroundColourId,
                                juce::Colour(0xFF7BB9F8));
+    tonewheelMenu.setLookAndFeel(&popupLookAndFeel);
 
     mainViewButton.setToggleState(true, juce::dontSendNotification);
     overdriveClassicButton.setToggleState(true, juce::dontSendNotification);
@@ -147,6 +141,7 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
 MainContentComponent::~MainContentComponent()
 {
     editor.removeListener(this);
+    tonewheelMenu.setLookAndFeel(nullptr);
     if (windowWithKeys != nullptr)
         windowWithKeys->removeKeyListener(windowKeys.get());
     midiMonitor.reset();

@@ -85,8 +85,8 @@ private:
     void tonewheelNameChanged(int slot) override;
 
     // Building
-    void addToolbarButton(juce::ImageButton& button, const char* id, int x,
-                          const juce::Image& off, const juce::Image& over, const juce::Image& on);
+    void addToolbarButton(juce::ImageButton& button, const char* id, int x, const juce::Image& off,
+                          const juce::Image& over, const juce::Image& on);
     void addPageButton(juce::ImageButton& button, int page, const juce::Image& off,
                        const juce::Image& over, const juce::Image& on);
     void addViewButton(juce::ImageButton& button, const char* id, int page, int view, int x,
@@ -103,6 +103,7 @@ private:
     // The toolbar's commands
     void pageButtonClicked(int page);
     void viewButtonClicked(juce::Button& button, int page, int view);
+    void rebuildTonewheelMenu();
     void showTonewheelMenu(std::function<void(int slot)> onChosen);
 
     // What the controls show
@@ -128,6 +129,7 @@ private:
     // ---- toolbar, status, pages ---------------------------------------------------------
     juce::ImageButton openButton, saveButton, connectButton, storeButton, resetButton,
         tonewheelButton;
+    juce::PopupMenu tonewheelMenu; // the slots' names as of the last full refresh
     juce::ImageComponent connectionIndicator;
     juce::Label deviceLabel, firmwareLabel;
     std::array<juce::ImageButton, numPages> pageButtons;

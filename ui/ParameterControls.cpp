@@ -61,9 +61,9 @@ void MainContentComponent::refreshControl(const ParameterInfo& info, const Param
     {
         // Shown relative to Chorus Mix as it shows.
         if (chorusLevelSlider != nullptr && sliders[chorusMixParameter] != nullptr)
-            setSliderShownValue(*chorusLevelSlider,
-                                chorusLevelControlValue(
-                                    v, D, shownValue(sliders[chorusMixParameter].get())));
+            setSliderShownValue(
+                *chorusLevelSlider,
+                chorusLevelControlValue(v, D, shownValue(sliders[chorusMixParameter].get())));
     }
     else if (info.control == ControlKind::slider)
     {
@@ -90,6 +90,7 @@ void MainContentComponent::refreshControl(const ParameterInfo& info, const Param
 void MainContentComponent::refreshControls()
 {
     refreshTonewheelModelTexts();
+    rebuildTonewheelMenu();
 
     const auto& link = editor.deviceLink();
     const auto v = link.parameterValues();

@@ -70,9 +70,30 @@ public:
         return at;
     }
 
+    // Runs the message loop until every box open now has been read and, if
+    // it has an answer, answered: a box opens at once but is answered a
+    // moment later, as a user would.
+    bool settle(std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
+    {
+        return pumpUntil(
+            [&]
+            {
+                auto* box =
+                    dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent());
+                return box == nullptr || (box == lastSeen.getComponent() && !hasAnswer(*box));
+            },
+            deadline);
+    }
+
     std::vector<Seen> seen;
 
 private:
+    bool hasAnswer(juce::AlertWindow& box) const
+    {
+        const auto message = messageOf(box);
+        return answers.count(message) != 0 || buttonTextsOf(box).contains(texts::ok);
+    }
+
     void timerCallback() override
     {
         auto* box = dynamic_cast<juce::AlertWindow*>(juce::Component::getCurrentlyModalComponent());
