@@ -171,7 +171,7 @@ void MainContentComponent::toggleMidiMonitor()
     {
         midiMonitor = std::make_unique<MidiMonitorWindow>(
             messageLog, [this](const juce::KeyPress& key) { return handleEditorKey(key); });
-        midiMonitor->centreWithSize(midiMonitor->getWidth(), midiMonitor->getHeight());
+        midiMonitor->placeBeside(*getTopLevelComponent());
     }
     if (midiMonitor->isVisible())
     {
