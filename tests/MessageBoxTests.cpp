@@ -10,6 +10,8 @@
 
 #include "ScreenPixels.h"
 
+#include <optional>
+
 #include "link/LinkTypes.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MessageBoxPresenter.h"
@@ -636,33 +638,56 @@ TEST(UncoveredArea, IsDrawnAgainAsSoonAsABoxOrASelectorsListCloses)
          [&] { return probe.selector(86)->isPopupActive(); },
          [&] { juce::PopupMenu::dismissAllActiveMenus(); }},
     };
+    // The test programs that run beside this one share the display: a window
+    // of theirs over the editor spoils a picture, and the case starts again.
+    const auto shot = [&]() -> std::optional<juce::Image>
+    {
+        if (!kestra::testing::pumpUntil([&] { return !kestra::testing::otherProgramsOver(editor); },
+                                        std::chrono::seconds(20)))
+            return std::nullopt;
+        auto image = onScreen(editor);
+        if (!image.isValid() || kestra::testing::otherProgramsOver(editor))
+            return std::nullopt;
+        return image;
+    };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
-        probe.pageButton(c.page).setToggleState(true, juce::sendNotificationSync);
-        kestra::testing::pumpFor(std::chrono::milliseconds(300));
-        const auto before = onScreen(editor);
-        if (!before.isValid())
-            GTEST_SKIP() << "no X display: nothing is held back elsewhere";
+        bool compared = false;
+        for (int attempt = 0; attempt < 5 && !compared; ++attempt)
+        {
+            probe.pageButton(c.page).setToggleState(true, juce::sendNotificationSync);
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            if (!onScreen(editor).isValid())
+                GTEST_SKIP() << "no X display: nothing is held back elsewhere";
+            const auto before = shot();
 
-        c.open();
-        ASSERT_TRUE(kestra::testing::pumpUntil(c.isOpen));
-        kestra::testing::pumpFor(std::chrono::milliseconds(300));
-        EXPECT_GT(differenceOf(before, onScreen(editor)).pixels, 0) << "not over the editor";
+            c.open();
+            ASSERT_TRUE(kestra::testing::pumpUntil(c.isOpen));
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            const auto covered = shot();
 
-        // Once closed, the screen shows what the window paints when drawn
-        // whole (the selector itself may look other than before: it has the
-        // keyboard focus now).
-        c.close();
-        kestra::testing::pumpFor(std::chrono::milliseconds(300));
-        EXPECT_TRUE(kestra::testing::pumpUntil([] { return XEventQueuePump::heldEvents() == 0; }))
-            << "Xlib still holds back events, the uncovered area's Expose among them";
-        const auto after = onScreen(editor);
-        editor.repaint();
-        kestra::testing::pumpFor(std::chrono::milliseconds(300));
-        const auto reference = onScreen(editor);
-        const auto left = differenceOf(reference, after);
-        EXPECT_EQ(left.pixels, 0) << "still painted over: " << left.area.toString();
+            // Once closed, the screen shows what the window paints when drawn
+            // whole (the selector itself may look other than before: it has
+            // the keyboard focus now).
+            c.close();
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            EXPECT_TRUE(
+                kestra::testing::pumpUntil([] { return XEventQueuePump::heldEvents() == 0; }))
+                << "Xlib still holds back events, the uncovered area's Expose among them";
+            const auto after = shot();
+            editor.repaint();
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            const auto reference = shot();
+            if (!before || !covered || !after || !reference)
+                continue;
+
+            compared = true;
+            EXPECT_GT(differenceOf(*before, *covered).pixels, 0) << "not over the editor";
+            const auto left = differenceOf(*reference, *after);
+            EXPECT_EQ(left.pixels, 0) << "still painted over: " << left.area.toString();
+        }
+        EXPECT_TRUE(compared) << "windows of other programs kept lying over the editor";
     }
     editor.removeFromDesktop();
 }

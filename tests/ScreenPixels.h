@@ -12,4 +12,9 @@ namespace kestra::testing
 // without an X display (and elsewhere than on Linux).
 juce::Image screenPixels(juce::Rectangle<int> area);
 
+// True when a window of another program (or another test program sharing the
+// display) lies over the window's area on screen, stacked above it: its
+// pixels there are then not the window's own.
+bool otherProgramsOver(const juce::Component& window);
+
 } // namespace kestra::testing
