@@ -5,6 +5,7 @@
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MainContentComponent.h"
 #include "ui/Pictures.h"
+#include "ui/XEventQueuePump.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -59,6 +60,7 @@ public:
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
         mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));
         repaintFallback = RepaintFallback::whereNeeded(*mainWindow);
+        xEventQueuePump = XEventQueuePump::whereNeeded();
 
         const auto file = MainContentComponent::fileFromCommandLine(
             getCommandLineParameterArray(), juce::File::getCurrentWorkingDirectory());
@@ -75,6 +77,7 @@ public:
 
     void shutdown() override
     {
+        xEventQueuePump.reset();
         repaintFallback.reset();
         mainWindow.reset();
         juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
@@ -113,6 +116,7 @@ private:
     EditorLookAndFeel lookAndFeel;
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<RepaintFallback> repaintFallback; // watches mainWindow (Windows)
+    std::unique_ptr<XEventQueuePump> xEventQueuePump; // events Xlib holds back (Linux)
 };
 
 } // namespace kestra

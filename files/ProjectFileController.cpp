@@ -56,10 +56,23 @@ void ProjectFileController::openFrom(const juce::File& file)
     lastFolder = file.getParentDirectory();
 
     // The record's length is all that is read; anything after it is ignored.
-    // A file that cannot be read reads as empty, which fails the magic.
+    // A file that cannot be read (missing, a folder, no permission, a failing
+    // disk) says nothing about its contents: it is not called corrupted, but
+    // not valid, the closest text the editor has. A file that was read and is
+    // too short or wrong is corrupted.
     juce::MemoryBlock head;
-    if (juce::FileInputStream in(file); in.openedOk())
-        in.readIntoMemoryBlock(head, static_cast<ssize_t>(projectfile::fileSize));
+    bool read = false;
+    if (file.existsAsFile())
+        if (juce::FileInputStream in(file); in.openedOk())
+        {
+            in.readIntoMemoryBlock(head, static_cast<ssize_t>(projectfile::fileSize));
+            read = !in.getStatus().failed();
+        }
+    if (!read)
+    {
+        view.showFileNotice(FileNotice::notValid);
+        return;
+    }
     const auto contents =
         projectfile::parse(static_cast<const uint8_t*>(head.getData()), head.getSize());
     if (contents.fault != projectfile::Fault::none)

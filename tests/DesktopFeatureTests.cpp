@@ -14,6 +14,15 @@
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
 
+namespace juce
+{
+// Rectangles in failures as "x y w h".
+inline void PrintTo(const Rectangle<int>& r, std::ostream* os)
+{
+    *os << r.toString();
+}
+} // namespace juce
+
 using namespace kestra;
 using namespace kestra::connecttest;
 using kestra::testing::pumpFor;
@@ -379,10 +388,35 @@ TEST_F(ConnectedEditor, CtrlMShowsAndHidesTheMonitorWhichListsEveryMessage)
     EXPECT_EQ(window->getName(), "MIDI Monitor");
     EXPECT_FALSE(window->isCurrentlyModal());
 
-    // The whole handshake is there already, and a change shows up at once.
+    // Beside the editor, as far as the screen allows.
+    const auto* display =
+        juce::Desktop::getInstance().getDisplays().getDisplayForRect(rig.editor.getScreenBounds());
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(window->getBounds(),
+              placeBeside(rig.editor.getScreenBounds(), display->userArea, {960, 420},
+                          {MidiMonitorWindow::minimumWidth, MidiMonitorWindow::minimumHeight}));
+
+    // The whole handshake is there already, its identity request and reply
+    // folded into the heartbeat's line until the switch shows them.
     auto& monitor = window->monitor();
     monitor.update();
-    EXPECT_TRUE(monitor.rowText(0).contains("OUT  F0 7D 1E 06 01 F7  Identity request"));
+    EXPECT_TRUE(monitor.hideHeartbeatButton().getToggleState());
+    EXPECT_TRUE(monitor.rowText(0).contains("OUT/IN  F0 7D 1E 07 "));
+    EXPECT_TRUE(monitor.rowText(0).contains("Heartbeat: 1 identity request, 1 reply, until "));
+    monitor.hideHeartbeatButton().triggerClick();
+    ASSERT_TRUE(pumpUntil(
+        [&]
+        {
+            monitor.update();
+            return monitor.rowText(0).contains("OUT  F0 7D 1E 06 01 F7  Identity request");
+        }));
+    monitor.hideHeartbeatButton().triggerClick();
+    ASSERT_TRUE(pumpUntil(
+        [&]
+        {
+            monitor.update();
+            return monitor.rowText(0).contains("Heartbeat: ");
+        }));
     rig.probe.slider(23)->setValue(3.0, juce::sendNotificationSync);
     // (Not necessarily the last line: a heartbeat may have come after it.)
     ASSERT_TRUE(pumpUntil(
@@ -460,6 +494,58 @@ TEST_F(ConnectedEditor, TheMonitorRepaintsAtMostThirtyTimesASecond)
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     EXPECT_LE(monitor.repaintsRequested() - start,
               static_cast<int>(seconds * MidiMonitorComponent::refreshesPerSecond) + 2);
+}
+
+TEST(MonitorPlacement, BesideTheEditorInsideTheScreen)
+{
+    using R = juce::Rectangle<int>;
+    const juce::Point<int> size{960, 420}, smallest{480, 200};
+    struct Case
+    {
+        const char* what;
+        R editor, screen, expected;
+    };
+    const Case cases[] = {
+        {"room on the right", {0, 0, 1024, 685}, {0, 0, 2560, 1400}, {1032, 0, 960, 420}},
+        {"room on the left only", {1536, 100, 1024, 685}, {0, 0, 2560, 1400}, {568, 100, 960, 420}},
+        {"on a second display", {1920, 40, 1024, 685}, {1920, 0, 2560, 1400}, {2952, 40, 960, 420}},
+        {"beside, moved up into the screen",
+         {0, 1000, 1024, 385},
+         {0, 0, 2560, 1400},
+         {1032, 980, 960, 420}},
+        {"above: the whole size fits nowhere else",
+         {0, 470, 1024, 685},
+         {0, 0, 1920, 1160},
+         {0, 42, 960, 420}},
+        {"narrower on the right, where the smallest fits",
+         {512, 233, 1024, 685},
+         {0, 0, 2048, 1152},
+         {1544, 233, 504, 420}},
+        // No side has room for even the smallest size: where it covers least.
+        {"1920 x 1080, editor centred: a strip above, over 3 px of it",
+         {448, 197, 1024, 685},
+         {0, 0, 1920, 1040},
+         {448, 0, 960, 200}},
+        {"1280 x 800: a strip over the editor's bottom",
+         {128, 57, 1024, 685},
+         {0, 0, 1280, 800},
+         {128, 600, 960, 200}},
+        {"the same a pixel lower: still below, not over the toolbar for a pixel's less",
+         {128, 58, 1024, 685},
+         {0, 0, 1280, 800},
+         {128, 600, 960, 200}},
+        {"a screen smaller than the monitor",
+         {0, 0, 1024, 685},
+         {0, 0, 800, 180},
+         {320, 0, 480, 180}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const auto placed = placeBeside(c.editor, c.screen, size, smallest);
+        EXPECT_EQ(placed, c.expected);
+        EXPECT_TRUE(c.screen.contains(placed));
+    }
 }
 
 // ---- files from the desktop ------------------------------------------------------------------

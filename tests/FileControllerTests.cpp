@@ -13,6 +13,11 @@
 
 #include <cstring>
 
+#if !JUCE_WINDOWS
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace kestra;
 using kestra::testing::Bytes;
 using kestra::testing::ControllerRig;
@@ -164,31 +169,79 @@ TEST(ProjectFileController, AProjectThatCannotBeWrittenSaysSoAndLeavesTheFileThe
 
 TEST(ProjectFileController, RefusedFilesChangeNothingButWhereTheDialogStarts)
 {
+    enum class Make
+    {
+        file,             // the contents, written
+        nothing,          // no file of that name
+        folder,           // a folder of that name
+        failing,          // a file whose read fails (a link to /proc/self/mem: EIO from its start)
+        unreadableByMode, // the contents, with no read permission
+    };
     struct Case
     {
         const char* name;
-        Bytes contents; // empty: no file
+        Make make;
+        Bytes contents;
         FileNotice notice;
         bool folderMoves;
     };
     const auto good = projectfile::toImage(aProject(1));
     Bytes wrongMagic(good.begin(), good.end());
     wrongMagic[0] ^= 0xFF;
-    const Case cases[] = {
-        {"song.txt", Bytes(good.begin(), good.end()), FileNotice::notValid, false},
-        {"missing.tkp", {}, FileNotice::corrupted, true},
-        {"short.tkp", Bytes(good.begin(), good.begin() + 415), FileNotice::corrupted, true},
-        {"magic.tkp", wrongMagic, FileNotice::corrupted, true},
+    const Bytes goodBytes(good.begin(), good.end());
+    // Read: the contents fail the checks. Not read: nothing is known of them.
+    std::vector<Case> cases = {
+        {"song.txt", Make::file, goodBytes, FileNotice::notValid, false},
+        {"missing.tkp", Make::nothing, {}, FileNotice::notValid, true},
+        {"folder.tkp", Make::folder, {}, FileNotice::notValid, true},
+        {"empty.tkp", Make::file, {}, FileNotice::corrupted, true},
+        {"short.tkp", Make::file, Bytes(good.begin(), good.begin() + 415), FileNotice::corrupted,
+         true},
+        {"magic.tkp", Make::file, wrongMagic, FileNotice::corrupted, true},
     };
+#if !JUCE_WINDOWS
+    if (juce::File("/proc/self/mem").existsAsFile())
+        cases.push_back({"failing.tkp", Make::failing, {}, FileNotice::notValid, true});
+    cases.push_back({"locked.tkp", Make::unreadableByMode, goodBytes, FileNotice::notValid, true});
+#endif
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         FileRig rig;
-        const auto file = c.contents.empty()
-                              ? rig.folder.getChildFile(c.name)
-                              : rig.write(c.name, c.contents.data(), c.contents.size());
+        auto file = rig.folder.getChildFile(c.name);
+        switch (c.make)
+        {
+        case Make::file:
+        case Make::unreadableByMode:
+            if (c.contents.empty())
+                ASSERT_TRUE(file.create().wasOk()); // (writing no bytes deletes the file)
+            else
+                file = rig.write(c.name, c.contents.data(), c.contents.size());
+            break;
+        case Make::nothing:
+            break;
+        case Make::folder:
+            file.createDirectory();
+            break;
+        case Make::failing:
+            ASSERT_TRUE(juce::File("/proc/self/mem").createSymbolicLink(file, false));
+            break;
+        }
         const auto before = rig.link.record();
         const auto folderBefore = rig.lastFolder;
+#if !JUCE_WINDOWS
+        if (c.make == Make::unreadableByMode)
+        {
+            ASSERT_EQ(::chmod(file.getFullPathName().toRawUTF8(), 0), 0);
+            // Root reads it all the same: then it is a good project and opens.
+            if (::access(file.getFullPathName().toRawUTF8(), R_OK) == 0)
+            {
+                rig.projects.openFrom(file);
+                EXPECT_TRUE(sameRecord(rig.link.record(), aProject(1))) << "read despite its mode";
+                continue;
+            }
+        }
+#endif
         rig.projects.openFrom(file);
         EXPECT_EQ(rig.view, Lines{noticeLine(c.notice)});
         EXPECT_TRUE(sameRecord(rig.link.record(), before));

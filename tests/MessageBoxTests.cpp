@@ -1,15 +1,21 @@
 // The editor's boxes as the window shows them (JuceDialogs): one box at a
 // time, answers through callbacks and never before the box has gone, the log
 // line, progress handles, Escape, the keyboard focus, how every kind of box is
-// dressed, and the searching box's Cancel in the real editor.
+// dressed, the searching box's Cancel in the real editor, and the editor's
+// pixels on screen once a box or a selector's list closes.
 
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
+
+#include "ScreenPixels.h"
 
 #include "editor/MessageTexts.h"
 #include "link/LinkTypes.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/JuceDialogs.h"
+#include "ui/XEventQueuePump.h"
+
+#include <optional>
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
 
@@ -470,4 +476,135 @@ TEST(SearchingBox, CancelStopsTheSearchAndShowsTheEditorNotConnected)
     EXPECT_TRUE(kestra::testing::isReleased(probe.connectButton()));
     EXPECT_FALSE(probe.supervisor().isConnected());
     EXPECT_TRUE(probe.deviceLabel().getText().isEmpty());
+}
+
+// ---- the area a box or a list uncovers ---------------------------------------------------------
+
+namespace
+{
+// The window's area of the screen: what the X server shows there, the
+// pixels of other windows and stale ones included.
+juce::Image onScreen(juce::Component& window)
+{
+    return kestra::testing::screenPixels(window.getScreenBounds());
+}
+
+struct Difference
+{
+    int pixels = 0;
+    juce::Rectangle<int> area;
+};
+
+// The same colour, give or take the rounding of an edge drawn in another
+// clip (a corner may differ by a level or two).
+bool looksAlike(juce::Colour a, juce::Colour b)
+{
+    const auto near = [](juce::uint8 x, juce::uint8 y) { return std::abs(x - y) <= 8; };
+    return near(a.getRed(), b.getRed()) && near(a.getGreen(), b.getGreen()) &&
+           near(a.getBlue(), b.getBlue());
+}
+
+// The pixels that differ, and the area they cover.
+Difference differenceOf(const juce::Image& a, const juce::Image& b)
+{
+    Difference d;
+    if (a.getBounds() != b.getBounds())
+        return {a.getWidth() * a.getHeight(), a.getBounds()};
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            if (!looksAlike(a.getPixelAt(x, y), b.getPixelAt(x, y)))
+            {
+                ++d.pixels;
+                d.area = d.area.isEmpty() ? juce::Rectangle<int>(x, y, 1, 1)
+                                          : d.area.getUnion({x, y, 1, 1});
+            }
+    return d;
+}
+} // namespace
+
+// Under X without a compositor (Xvfb here) the area a closed box uncovered
+// kept the box's picture until something else was drawn there: Xlib held back
+// the Expose events that ask for it to be drawn again (ui/XEventQueuePump.h).
+// Once a box or a list has closed, no event may stay held back, and the area
+// must show what a window that never had a box shows.
+TEST(UncoveredArea, IsDrawnAgainAsSoonAsABoxOrASelectorsListCloses)
+{
+    const auto pump = XEventQueuePump::whereNeeded();
+    MainContentComponent editor{std::make_unique<VirtualMidiServices>()};
+    EditorTestProbe probe{editor};
+    JuceDialogs boxes;
+    std::unique_ptr<Dialogs::Progress> searching;
+    editor.addToDesktop(0);
+    editor.setVisible(true);
+
+    struct Case
+    {
+        const char* what;
+        int page;
+        std::function<void()> open;
+        std::function<bool()> isOpen;
+        std::function<void()> close;
+    };
+    const Case cases[] = {
+        {"the searching box over the Click rows", 0,
+         [&] { searching = boxes.progress(texts::searching, [] {}); },
+         [&] { return boxes.current() != nullptr && boxes.current()->isShowing(); },
+         [&] { boxes.close(); }},
+        {"the list of USB MIDI Mode over the rows below it", 5,
+         [&] { probe.selector(86)->showPopup(); },
+         [&] { return probe.selector(86)->isPopupActive(); },
+         [&] { juce::PopupMenu::dismissAllActiveMenus(); }},
+    };
+    // The test programs that run beside this one share the display: a window
+    // of theirs over the editor spoils a picture, and the case starts again.
+    const auto shot = [&]() -> std::optional<juce::Image>
+    {
+        if (!kestra::testing::pumpUntil([&] { return !kestra::testing::otherProgramsOver(editor); },
+                                        std::chrono::seconds(20)))
+            return std::nullopt;
+        auto image = onScreen(editor);
+        if (!image.isValid() || kestra::testing::otherProgramsOver(editor))
+            return std::nullopt;
+        return image;
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        bool compared = false;
+        for (int attempt = 0; attempt < 5 && !compared; ++attempt)
+        {
+            probe.pageButton(c.page).setToggleState(true, juce::sendNotificationSync);
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            if (!onScreen(editor).isValid())
+                GTEST_SKIP() << "no X display: nothing is held back elsewhere";
+            const auto before = shot();
+
+            c.open();
+            ASSERT_TRUE(kestra::testing::pumpUntil(c.isOpen));
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            const auto covered = shot();
+
+            // Once closed, the screen shows what the window paints when drawn
+            // whole (the selector itself may look other than before: it has
+            // the keyboard focus now).
+            c.close();
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            EXPECT_TRUE(
+                kestra::testing::pumpUntil([] { return XEventQueuePump::heldEvents() == 0; }))
+                << "Xlib still holds back events, the uncovered area's Expose among them";
+            const auto after = shot();
+            editor.repaint();
+            kestra::testing::pumpFor(std::chrono::milliseconds(300));
+            const auto reference = shot();
+            if (!before || !covered || !after || !reference)
+                continue;
+
+            compared = true;
+            EXPECT_GT(differenceOf(*before, *covered).pixels, 0) << "not over the editor";
+            const auto left = differenceOf(*reference, *after);
+            EXPECT_EQ(left.pixels, 0) << "still painted over: " << left.area.toString();
+        }
+        EXPECT_TRUE(compared) << "windows of other programs kept lying over the editor";
+    }
+    editor.removeFromDesktop();
 }

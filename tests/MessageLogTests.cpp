@@ -1,9 +1,11 @@
 // The MIDI monitor's record: what each message means, the bounded log, the
-// summary of an upload, pause and clear, and appends from several threads.
+// summary of an upload, pause and clear, appends from several threads, and
+// the monitor's rows with the heartbeat folded.
 
 #include "link/FileDump.h"
 #include "link/MessageDescription.h"
 #include "link/MessageLog.h"
+#include "link/MessageRows.h"
 #include "link/Sysex.h"
 
 #include <gtest/gtest.h>
@@ -265,4 +267,162 @@ TEST(MessageLog, AppendsFromSeveralThreadsWhileReading)
     out.join();
     log.setPaused(false);
     EXPECT_LE(log.range().size(), log.capacity());
+}
+
+// ---- the monitor's rows ------------------------------------------------------------------------
+
+namespace
+{
+int64_t tickingClock()
+{
+    static int64_t now = 0;
+    return now += 1000; // a millisecond per message
+}
+
+// Appends messages by letter: Q an identity request out, R its reply in,
+// P a parameter out, I a parameter in, N a note of the monitor's own.
+void appendAll(MessageLog& log, const std::string& letters)
+{
+    for (const char letter : letters)
+    {
+        if (letter == 'N')
+        {
+            log.note("Paused: messages are not recorded");
+            continue;
+        }
+        const auto m = letter == 'Q'   ? sysex::identityRequest()
+                       : letter == 'R' ? sysex::identityReply({})
+                                       : sysex::parameterValueMessage(23, 2.5f);
+        log.append(letter == 'P' || letter == 'Q' ? MessageDirection::out : MessageDirection::in,
+                   m.data(), m.size());
+    }
+}
+
+// The rows' meanings, each without its time (local time may not be UTC).
+std::vector<std::string> meanings(const MessageRows& rows, const MessageLog& log)
+{
+    std::vector<std::string> all;
+    for (size_t row = 0; row < rows.size(); ++row)
+    {
+        const auto line = rows.line(row, log);
+        if (!line)
+        {
+            all.push_back("(gone)");
+            continue;
+        }
+        auto meaning = line->meaning;
+        if (const auto until = meaning.find(", until "); until != std::string::npos)
+            meaning.erase(until, std::string(", until 00:00:00.000").size());
+        all.push_back(meaning);
+    }
+    return all;
+}
+
+const std::string reply = "(last reply: protocol 5, Kestra, revision 0, rel 1.0)";
+const std::string hallTime = "Parameter 23 Hall Time = 2.5 sec";
+} // namespace
+
+TEST(MessageRows, TheHeartbeatIsFoldedIntoCounterLines)
+{
+    struct Case
+    {
+        const char* messages;
+        bool hide;
+        std::vector<std::string> rows;
+    };
+    const auto beats = [](int requests, int replies)
+    {
+        return "Heartbeat: " + std::to_string(requests) +
+               (requests == 1 ? " identity request, " : " identity requests, ") +
+               std::to_string(replies) + (replies == 1 ? " reply" : " replies") +
+               (replies > 0 ? " " + reply : "");
+    };
+    const Case cases[] = {
+        {"QRQRQR", true, {beats(3, 3)}},
+        {"QRPQR", true, {beats(1, 1), hallTime, beats(1, 1)}},
+        {"QRNQRQ", true, {beats(1, 1), "Paused: messages are not recorded", beats(2, 1)}},
+        {"QQQR", true, {beats(3, 1)}}, // a search's requests to every port, then one reply
+        {"Q", true, {beats(1, 0)}},
+        {"PIP", true, {hallTime, hallTime, hallTime}},
+        {"", true, {}},
+        {"QRP",
+         false,
+         {"Identity request", "Identity reply: protocol 5, Kestra, revision 0, rel 1.0", hallTime}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.messages) + (c.hide ? " hidden" : " shown"));
+        // Read once at the end, and followed message by message: the same rows.
+        MessageLog log(100, tickingClock);
+        MessageRows atOnce(c.hide), stepwise(c.hide);
+        for (const char letter : std::string(c.messages))
+        {
+            appendAll(log, std::string(1, letter));
+            stepwise.follow(log);
+        }
+        EXPECT_EQ(atOnce.follow(log), true);
+        EXPECT_EQ(meanings(atOnce, log), c.rows);
+        EXPECT_EQ(meanings(stepwise, log), c.rows);
+        EXPECT_FALSE(atOnce.follow(log)) << "nothing new";
+    }
+}
+
+TEST(MessageRows, AHeartbeatLineShowsItsSpanAndTheNewestReply)
+{
+    MessageLog log(100, tickingClock);
+    appendAll(log, "QR");
+    const auto firstTime = [&]
+    {
+        LoggedMessage entry;
+        log.get(0, entry);
+        return entry.timeMicros;
+    }();
+    appendAll(log, "QR");
+    MessageRows rows;
+    rows.follow(log);
+    ASSERT_EQ(rows.size(), 1u);
+    const auto line = rows.line(0, log);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->time, formatLocalTime(firstTime));
+    EXPECT_EQ(line->direction, "OUT/IN");
+    const auto replyBytes = sysex::identityReply({});
+    EXPECT_EQ(line->hex, hexBytes(replyBytes.data(), replyBytes.size()));
+    EXPECT_EQ(line->meaning, "Heartbeat: 2 identity requests, 2 replies, until " +
+                                 formatLocalTime(firstTime + 3000) + " " + reply);
+}
+
+TEST(MessageRows, SwitchingClearingAndTheRingRemakeTheRows)
+{
+    MessageLog log(6, tickingClock);
+    MessageRows rows;
+    appendAll(log, "QRQRP");
+    rows.follow(log);
+    EXPECT_EQ(rows.size(), 2u);
+
+    // Shown again: every entry is a line; hidden again: folded again.
+    rows.setHideHeartbeat(false);
+    EXPECT_TRUE(rows.follow(log));
+    EXPECT_EQ(rows.size(), 5u);
+    rows.setHideHeartbeat(true);
+    EXPECT_TRUE(rows.follow(log));
+    EXPECT_EQ(
+        meanings(rows, log),
+        (std::vector<std::string>{"Heartbeat: 2 identity requests, 2 replies " + reply, hallTime}));
+
+    // The ring keeps six: the heartbeat line loses its first entries but keeps
+    // its counts, until its last entry has gone too.
+    appendAll(log, "PP");
+    rows.follow(log);
+    EXPECT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].requests, 2u);
+    appendAll(log, "PPP");
+    rows.follow(log);
+    EXPECT_EQ(meanings(rows, log), std::vector<std::string>(6, hallTime));
+
+    log.clear();
+    EXPECT_TRUE(rows.follow(log));
+    EXPECT_EQ(rows.size(), 0u);
+    appendAll(log, "QR");
+    rows.follow(log);
+    EXPECT_EQ(rows.size(), 1u);
 }

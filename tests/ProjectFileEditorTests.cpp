@@ -183,7 +183,9 @@ struct ProjectFiles : ::testing::Test
     {
         auto file = folder.getChildFile(name);
         file.getParentDirectory().createDirectory();
-        EXPECT_TRUE(file.replaceWithData(bytes.data(), bytes.size()));
+        // (Writing no bytes would delete the file: an empty one is created.)
+        EXPECT_TRUE(bytes.empty() ? file.create().wasOk()
+                                  : file.replaceWithData(bytes.data(), bytes.size()));
         return file;
     }
 
@@ -502,13 +504,20 @@ TEST_F(ProjectFiles, RefusedFilesChangeNothingButTheFolderOnceTheExtensionPassed
     EXPECT_EQ(device.count(), 0u);
 }
 
-TEST_F(ProjectFiles, AFileThatCannotBeReadIsCorrupted)
+// Nothing was read, so nothing is claimed about the contents.
+TEST_F(ProjectFiles, AFileThatCannotBeReadIsNotValid)
 {
-    editor.core().openProjectFrom(folder.getChildFile("missing.tkp"));
-    ASSERT_TRUE(boxes.settle());
-    ASSERT_EQ(boxes.seen.size(), 1u);
-    EXPECT_EQ(boxes.seen[0].message, texts::fileCorrupted);
-    EXPECT_EQ(probe.lastFileFolder(), folder);
+    folder.getChildFile("folder.tkp").createDirectory();
+    for (const char* name : {"missing.tkp", "folder.tkp"})
+    {
+        SCOPED_TRACE(name);
+        boxes.seen.clear();
+        editor.core().openProjectFrom(folder.getChildFile(name));
+        ASSERT_TRUE(boxes.settle());
+        ASSERT_EQ(boxes.seen.size(), 1u);
+        EXPECT_EQ(boxes.seen[0].message, texts::fileNotValid);
+        EXPECT_EQ(probe.lastFileFolder(), folder);
+    }
 }
 
 // ---- opening while connected: the paced send -------------------------------------------------

@@ -352,3 +352,44 @@ TEST_F(SliderClicks, NeitherAnAltClickNorADragOpensTheValueBox)
     pumpFor(700ms); // longer than the double-click time
     EXPECT_FALSE(box->isBeingEdited());
 }
+
+TEST_F(SliderClicks, TypedValuesAreReadAsMeantAndARefusedTextSendsNothing)
+{
+    show(probe.pageButton(0));
+    show(probe.mainViewButton());
+    auto* peer = editor.getPeer();
+    // A click, the text typed (its first key opens the value box), Return.
+    auto type = [&](juce::Slider& slider, const char* text)
+    {
+        mouse->pause();
+        mouse->click(centreOf(slider));
+        for (const char* c = text; *c != '\0'; ++c)
+            peer->handleKeyPress(juce::KeyPress(*c, {}, static_cast<juce::juce_wchar>(*c)));
+        EXPECT_TRUE(valueBoxOf(slider)->isBeingEdited());
+        peer->handleKeyPress(juce::KeyPress(juce::KeyPress::returnKey));
+        ASSERT_TRUE(pumpUntil([&] { return !valueBoxOf(slider)->isBeingEdited(); }));
+    };
+    auto& q = *probe.slider(7);
+    auto& frequency = *probe.slider(6);
+
+    type(q, "0,7");
+    EXPECT_NEAR(q.getValue(), 0.7, 1e-6);
+    EXPECT_EQ(
+        device.take(),
+        (std::vector<Bytes>{sysex::parameterValueMessage(7, static_cast<float>(q.getValue()))}));
+    type(frequency, "3,5k");
+    EXPECT_DOUBLE_EQ(frequency.getValue(), 3500.0);
+    EXPECT_EQ(device.take(), (std::vector<Bytes>{sysex::parameterValueMessage(6, 3500.0f)}));
+
+    // Refused: the box closes showing the value as it was, and nothing goes out.
+    for (const char* refused : {"1,2,3", "abc", "3,5k"})
+    {
+        SCOPED_TRACE(refused);
+        type(q, refused);
+        EXPECT_NEAR(q.getValue(), 0.7, 1e-6);
+        EXPECT_EQ(valueBoxOf(q)->getText(), "0.7");
+        EXPECT_NEAR(probe.link().parameterValue(7), 0.7f, 1e-6f);
+        pumpFor(50ms);
+        EXPECT_TRUE(device.take().empty());
+    }
+}

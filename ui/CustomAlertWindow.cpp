@@ -13,6 +13,10 @@ CustomAlertWindow::CustomAlertWindow(const juce::String& title, const juce::Stri
 
 CustomAlertWindow::~CustomAlertWindow()
 {
+    // Off the screen first: detaching the look-and-feel lays the box out again
+    // in the default one, a few pixels smaller, and the dying box was resized
+    // on screen, leaving strips of its outline behind.
+    removeFromDesktop();
     // Detach before deleting, so that neither the window nor its buttons ever
     // point at a deleted look-and-feel.
     setLookAndFeel(nullptr);

@@ -115,7 +115,7 @@ void MainContentComponent::toggleMidiMonitor()
         midiMonitor = std::make_unique<MidiMonitorWindow>(editor.messageLog(),
                                                           [this](const juce::KeyPress& key)
                                                           { return handleEditorKey(key); });
-        midiMonitor->centreWithSize(midiMonitor->getWidth(), midiMonitor->getHeight());
+        midiMonitor->placeBeside(*getTopLevelComponent());
     }
     if (midiMonitor->isVisible())
     {

@@ -43,7 +43,18 @@ MidiMonitorComponent::MidiMonitorComponent(MessageLog& logToShow) : log(logToSho
         update();
     };
     save.onClick = [this] { chooseFileAndSave(); };
-    for (auto* button : {&clear, &pause, &save})
+    hideHeartbeat.setToggleState(rows.hidesHeartbeat(), juce::dontSendNotification);
+    hideHeartbeat.setColour(juce::ToggleButton::textColourId, juce::Colour(0xFF2D2D2D));
+    hideHeartbeat.setColour(juce::ToggleButton::tickColourId, juce::Colour(0xFF2D2D2D));
+    hideHeartbeat.setColour(juce::ToggleButton::tickDisabledColourId, juce::Colour(0xFF707070));
+    hideHeartbeat.onClick = [this]
+    {
+        rows.setHideHeartbeat(hideHeartbeat.getToggleState());
+        update();
+    };
+    for (juce::Button* button :
+         {static_cast<juce::Button*>(&clear), static_cast<juce::Button*>(&pause),
+          static_cast<juce::Button*>(&save), static_cast<juce::Button*>(&hideHeartbeat)})
     {
         button->setWantsKeyboardFocus(false);
         addAndMakeVisible(*button);
@@ -76,6 +87,8 @@ void MidiMonitorComponent::resized()
     pause.setBounds(bar.removeFromLeft(80));
     bar.removeFromLeft(6);
     save.setBounds(bar.removeFromLeft(80));
+    bar.removeFromLeft(12);
+    hideHeartbeat.setBounds(bar.removeFromLeft(140));
     count.setBounds(bar);
     list.setBounds(area);
 }
@@ -111,24 +124,26 @@ void MidiMonitorComponent::timerCallback()
 
 void MidiMonitorComponent::update()
 {
-    const auto now = log.range();
-    if (now.changes == shown.changes && now.first == shown.first && now.end == shown.end)
+    const auto sizeBefore = rows.size();
+    const auto firstBefore = sizeBefore > 0 ? rows[0].first : 0;
+    if (!rows.follow(log))
         return;
+    shown = log.range();
 
     // Keep following the newest line unless the user has scrolled up to read.
     auto& scrollBar = list.getVerticalScrollBar();
     const bool atEnd =
-        shown.size() == 0 || scrollBar.getCurrentRangeStart() + scrollBar.getCurrentRangeSize() >=
-                                 scrollBar.getMaximumRangeLimit() - 0.5;
-    const bool sameRows = now.first == shown.first && now.end == shown.end;
-    shown = now;
+        sizeBefore == 0 || scrollBar.getCurrentRangeStart() + scrollBar.getCurrentRangeSize() >=
+                               scrollBar.getMaximumRangeLimit() - 0.5;
+    const bool sameRows =
+        rows.size() == sizeBefore && (sizeBefore == 0 || rows[0].first == firstBefore);
     ++updates;
     if (sameRows)
         list.repaint(); // a summary line that grew
     else
         list.updateContent();
-    if (atEnd && shown.size() > 0)
-        list.scrollToEnsureRowIsOnscreen(static_cast<int>(shown.size()) - 1);
+    if (atEnd && rows.size() > 0)
+        list.scrollToEnsureRowIsOnscreen(static_cast<int>(rows.size()) - 1);
 
     count.setText(juce::String(static_cast<juce::int64>(shown.size())) + " of the last " +
                       juce::String(static_cast<juce::int64>(log.capacity())) + " messages" +
@@ -138,16 +153,15 @@ void MidiMonitorComponent::update()
 
 int MidiMonitorComponent::getNumRows()
 {
-    return static_cast<int>(shown.size());
+    return static_cast<int>(rows.size());
 }
 
 juce::String MidiMonitorComponent::rowText(int row) const
 {
-    LoggedMessage entry;
-    if (row < 0 || !log.get(shown.first + static_cast<uint64_t>(row), entry))
+    const auto line = row < 0 ? std::nullopt : rows.line(static_cast<size_t>(row), log);
+    if (!line)
         return {};
-    const auto line = describeLoggedMessage(entry);
-    return text(line.time + "  " + line.direction + "  " + line.hex + "  " + line.meaning);
+    return text(line->time + "  " + line->direction + "  " + line->hex + "  " + line->meaning);
 }
 
 void MidiMonitorComponent::paintListBoxItem(int row, juce::Graphics& g, int width, int height,
@@ -158,18 +172,18 @@ void MidiMonitorComponent::paintListBoxItem(int row, juce::Graphics& g, int widt
     else if (row % 2 == 1)
         g.fillAll(juce::Colour(0xFFF6F6F6));
 
-    LoggedMessage entry;
-    if (!log.get(shown.first + static_cast<uint64_t>(row), entry))
+    const auto shownLine = row < 0 ? std::nullopt : rows.line(static_cast<size_t>(row), log);
+    if (!shownLine)
         return; // cleared or overwritten since the last update
-    const auto line = describeLoggedMessage(entry);
+    const auto& line = *shownLine;
+    const bool in = line.direction == "IN";
 
     g.setFont(monospaced());
     g.setColour(juce::Colour(0xFF2D2D2D));
     int x = 4;
     g.drawText(text(line.time), x, 0, timeWidth, height, juce::Justification::centredLeft, false);
     x += timeWidth;
-    g.setColour(entry.direction == MessageDirection::in ? juce::Colour(0xFF1565C0)
-                                                        : juce::Colour(0xFF2E7D32));
+    g.setColour(in ? juce::Colour(0xFF1565C0) : juce::Colour(0xFF2E7D32));
     g.drawText(text(line.direction), x, 0, directionWidth, height, juce::Justification::centredLeft,
                false);
     x += directionWidth;
@@ -236,6 +250,97 @@ void MidiMonitorWindow::closeButtonPressed()
 bool MidiMonitorWindow::keyPressed(const juce::KeyPress& key)
 {
     return (keys && keys(key)) || juce::DocumentWindow::keyPressed(key);
+}
+
+void MidiMonitorWindow::placeBeside(const juce::Component& editorWindow)
+{
+    // The frames the window manager puts around both windows, alike; none
+    // known (no window manager, or not yet mapped): none counted.
+    juce::BorderSize<int> frame;
+    if (auto* peer = editorWindow.getPeer())
+        if (const auto size = peer->getFrameSizeIfPresent())
+            frame = *size;
+    const auto editor = frame.addedTo(editorWindow.getScreenBounds());
+    const auto* display = juce::Desktop::getInstance().getDisplays().getDisplayForRect(editor);
+    const auto screen = display != nullptr ? display->userArea : editor;
+    const juce::Point<int> frameSize{frame.getLeftAndRight(), frame.getTopAndBottom()};
+    const auto outer =
+        kestra::placeBeside(editor, screen, juce::Point<int>{getWidth(), getHeight()} + frameSize,
+                            juce::Point<int>{minimumWidth, minimumHeight} + frameSize);
+    setBounds(frame.subtractedFrom(outer));
+}
+
+// ---- where it opens ----------------------------------------------------------------------
+
+juce::Rectangle<int> placeBeside(juce::Rectangle<int> editor, juce::Rectangle<int> screen,
+                                 juce::Point<int> size, juce::Point<int> smallest)
+{
+    constexpr int gap = 8;
+    enum Side
+    {
+        right,
+        left,
+        below,
+        above
+    };
+    const Side sides[] = {right, left, below, above};
+    const int room[] = {
+        screen.getRight() - editor.getRight() - gap,
+        editor.getX() - screen.getX() - gap,
+        screen.getBottom() - editor.getBottom() - gap,
+        editor.getY() - screen.getY() - gap,
+    };
+    const auto across = [](Side side) { return side == right || side == left; };
+    // The monitor on a side, `extent` wide (beside) or high (below, above),
+    // lined up with the editor's top or left edge, then moved into the screen.
+    const auto on = [&](Side side, int extent)
+    {
+        juce::Rectangle<int> r;
+        switch (side)
+        {
+        case right:
+            r = {editor.getRight() + gap, editor.getY(), extent, size.y};
+            break;
+        case left:
+            r = {editor.getX() - gap - extent, editor.getY(), extent, size.y};
+            break;
+        case below:
+            r = {editor.getX(), editor.getBottom() + gap, size.x, extent};
+            break;
+        case above:
+            r = {editor.getX(), editor.getY() - gap - extent, size.x, extent};
+            break;
+        }
+        r.setSize(juce::jmin(r.getWidth(), screen.getWidth()),
+                  juce::jmin(r.getHeight(), screen.getHeight()));
+        return r.constrainedWithin(screen);
+    };
+
+    for (const auto side : sides)
+        if (room[side] >= (across(side) ? size.x : size.y))
+            return on(side, across(side) ? size.x : size.y);
+    for (const auto side : sides)
+        if (room[side] >= (across(side) ? smallest.x : smallest.y))
+            return on(side, room[side]);
+
+    // No room anywhere: at the smallest size, where it covers the least of
+    // the editor. Below comes first, then right, left and above: a later side
+    // must cover clearly less (by a twentieth) to be taken, so that the
+    // monitor does not move over the toolbar for a few pixels.
+    juce::Rectangle<int> best;
+    juce::int64 bestCovered = 0;
+    for (const auto side : {below, right, left, above})
+    {
+        const auto r = on(side, across(side) ? smallest.x : smallest.y);
+        const auto covered = r.getIntersection(editor);
+        const auto area = static_cast<juce::int64>(covered.getWidth()) * covered.getHeight();
+        if (best.isEmpty() || area * 20 < bestCovered * 19)
+        {
+            best = r;
+            bestCovered = area;
+        }
+    }
+    return best;
 }
 
 } // namespace kestra

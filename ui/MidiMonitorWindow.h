@@ -3,13 +3,16 @@
 // The MIDI monitor: a window of its own, beside the editor and not modal,
 // that lists every message in and out (link/MessageLog.h), one line each:
 // time, direction, hex bytes and meaning. Clear forgets the lines, Pause stops
-// recording until pressed again, Save... writes the lines to a text file.
+// recording until pressed again, Save... writes every message to a text file.
+// "Hide heartbeat" (on at first) folds the identity requests and replies that
+// the link exchanges every few seconds into counter lines (link/MessageRows.h).
 //
 // The list follows the log from a timer on the message thread at most 30
 // times a second, and only while the window is showing; the MIDI thread
 // never waits for it.
 
 #include "link/MessageLog.h"
+#include "link/MessageRows.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -39,6 +42,7 @@ public:
     juce::TextButton& clearButton() { return clear; }
     juce::TextButton& pauseButton() { return pause; }
     juce::TextButton& saveButton() { return save; }
+    juce::ToggleButton& hideHeartbeatButton() { return hideHeartbeat; }
     int repaintsRequested() const { return updates; }
 
     static constexpr int refreshesPerSecond = 30;
@@ -57,8 +61,10 @@ private:
 
     MessageLog& log;
     MessageLog::Range shown;
+    MessageRows rows;
     juce::ListBox list{"MIDI messages", this};
     juce::TextButton clear{"Clear"}, pause{"Pause"}, save{"Save..."};
+    juce::ToggleButton hideHeartbeat{"Hide heartbeat"};
     juce::Label count;
     std::unique_ptr<juce::FileChooser> chooser;
     int updates = 0;
@@ -76,11 +82,27 @@ public:
 
     MidiMonitorComponent& monitor() { return *content; }
 
+    // Puts the window beside the editor's window (placeBeside below), inside
+    // the user area of the editor's display, window frames included.
+    void placeBeside(const juce::Component& editorWindow);
+
     static constexpr const char* title = "MIDI Monitor";
+    static constexpr int minimumWidth = 480, minimumHeight = 200;
 
 private:
     MidiMonitorComponent* content;
     std::function<bool(const juce::KeyPress&)> keys;
 };
+
+// Where the monitor opens, given the editor's window and the screen's user
+// area (both in screen coordinates, frames included) and the monitor's size
+// and smallest size: beside the editor, on the first side (right, left,
+// below, above) with room for the whole size, else on the first with room
+// for the smallest, given the side's room; always inside the screen. When no
+// side has room even for the smallest size, the monitor takes that size at
+// the screen's edge where it covers the least of the editor, below it unless
+// another side covers clearly less.
+juce::Rectangle<int> placeBeside(juce::Rectangle<int> editor, juce::Rectangle<int> screen,
+                                 juce::Point<int> size, juce::Point<int> smallest);
 
 } // namespace kestra

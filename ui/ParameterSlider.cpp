@@ -1,5 +1,7 @@
 #include "ui/ParameterSlider.h"
 
+#include "model/ValueText.h"
+
 namespace kestra
 {
 
@@ -57,6 +59,14 @@ void ParameterSlider::timerCallback()
     stopTimer();
     if (isShowing() && isEnabled() && isTextBoxEditable())
         showTextBox();
+}
+
+double ParameterSlider::getValueFromText(const juce::String& text)
+{
+    // Refused: the value it has. The slider then finds nothing changed, sends
+    // nothing, and puts the value's own text back into the box.
+    const auto value = readTypedValue(text.toStdString(), getTextValueSuffix().toStdString());
+    return value ? *value : getValue();
 }
 
 void ParameterSlider::lookAndFeelChanged()

@@ -7,6 +7,11 @@
 // double-click returns to the default (as a user's change: stored and sent),
 // and the value box opens only once the double-click time has passed without
 // a second click, or at once when the user starts typing before then.
+//
+// A typed value is read as the musician means it (model/ValueText.h): a
+// decimal comma, the slider's unit after the number, "k" for kHz. A text that
+// cannot be read exactly leaves the value as it was: the box closes showing
+// it, and nothing changes or is sent.
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -27,6 +32,7 @@ public:
     void mouseDoubleClick(const juce::MouseEvent& e) override;
     bool keyPressed(const juce::KeyPress& key) override;
     void lookAndFeelChanged() override;
+    double getValueFromText(const juce::String& text) override;
 
 private:
     void timerCallback() override;
