@@ -197,15 +197,20 @@ TEST_F(TonewheelUpload, AOneMebibyteFileReachesTheInstrumentWholeAndTheHandshake
     ASSERT_EQ(image.size(), 1048576u);
     const auto file = write("gold.ktw", image);
     boxes.answer(texts::tonewheelWarningPrefix, texts::yes);
+    // The header waits for its acknowledgement, so that the box is seen
+    // before anything was acknowledged.
+    instrument.hold = true;
 
     editor.core().loadTonewheelFrom(file, 3);
-    // The transfer box is up with its bar, before anything was acknowledged.
-    ASSERT_TRUE(pumpUntil([&] { return boxes.presses(texts::tonewheelWarningPrefix) == 1; }));
+    // Once the question is answered, the transfer box is up with its bar.
     ASSERT_TRUE(pumpUntil([&] { return progressBarOf(probe.messageBox()) != nullptr; }));
     ASSERT_NE(probe.messageBox(), nullptr);
     EXPECT_EQ(messageOf(*probe.messageBox()), texts::transmittingTonewheel);
     ASSERT_NE(progressBarOf(probe.messageBox()), nullptr);
     EXPECT_EQ(progressOf(*progressBarOf(probe.messageBox())), 0.0);
+    ASSERT_TRUE(pumpUntil([&] { return instrument.fileDumpMessages() == 1; }));
+    instrument.hold = false;
+    instrument.reply(ack);
 
     ASSERT_TRUE(
         pumpUntil([&] { return instrument.upload().complete; }, std::chrono::milliseconds(120000)));

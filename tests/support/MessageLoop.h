@@ -5,6 +5,8 @@
 
 #include <juce_events/juce_events.h>
 
+#include <functional>
+
 // JUCE's own step of its message loop (juce_events' native messaging), which
 // runDispatchLoopUntil would call if modal loops were permitted: the editor is
 // built without them, so tests step the loop themselves.
@@ -25,6 +27,22 @@ inline void dispatchMessagesFor(int milliseconds)
         if (!juce::dispatchNextMessageOnSystemQueue(true))
             juce::Thread::sleep(1);
     } while (juce::Time::getMillisecondCounterHiRes() < end);
+}
+
+// Delivers messages one at a time until the condition holds after one of
+// them, or the deadline passes; returns whether it holds. For a state that
+// the very next messages would change.
+inline bool dispatchUntil(const std::function<bool()>& condition, int deadlineMs = 5000)
+{
+    const auto end = juce::Time::getMillisecondCounterHiRes() + deadlineMs;
+    while (!condition())
+    {
+        if (juce::Time::getMillisecondCounterHiRes() > end)
+            return false;
+        if (!juce::dispatchNextMessageOnSystemQueue(true))
+            juce::Thread::sleep(1);
+    }
+    return true;
 }
 
 } // namespace kestra::testing
