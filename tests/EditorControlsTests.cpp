@@ -69,7 +69,7 @@ TEST_F(EditorControls, EveryControlCarriesItsParameterNumberRangeAndSuffix)
             EXPECT_EQ(probe.selector(n), nullptr);
         }
     }
-    EXPECT_EQ(probe.chorusLevelSlider()->getComponentID(), "31");
+    EXPECT_EQ(probe.chorusLevelSlider()->getComponentID(), "chorus-level");
 }
 
 TEST_F(EditorControls, StartUpShowsTheRevisionZeroDefaults)

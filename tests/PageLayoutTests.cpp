@@ -82,7 +82,12 @@ const std::vector<PageCase>& pageCases()
          {"Vibrato and Chorus", "Vibrato and Chorus", "V/C Frequency", "V/C Depth", "V/C AM",
           "V/C Eq Freq", "V/C Eq Gain", "Chorus Eq Freq", "Chorus Eq Gain", "Chorus Mix",
           "Vibrato Level", "Chorus Level"},
-         ids({29, 39, 35, 32, 33, 37, 38, 31, 30, 31})},
+         []
+         {
+             auto controls = ids({29, 39, 35, 32, 33, 37, 38, 31, 30});
+             controls.insert("chorus-level");
+             return controls;
+         }()},
         {"overdrive CLASSIC",
          [](Window& w) { w.click(w.probe.pageButton(2)); },
          {"Overdrive", "Overdrive", "Overdrive Model"},

@@ -101,6 +101,28 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
 
     buildPages();
 
+    // The names that tools find the controls by (KestraEditor --print-layout).
+    const std::pair<juce::Component*, const char*> named[] = {
+        {&openButton, "open"},
+        {&saveButton, "save"},
+        {&connectButton, "connect"},
+        {&storeButton, "store"},
+        {&resetButton, "reset"},
+        {&tonewheelButton, "tonewheel"},
+        {&mainViewButton, "view-main"},
+        {&drawbarViewButton, "view-drawbar"},
+        {&overdriveClassicButton, "view-overdrive-classic"},
+        {&overdriveRockButton, "view-overdrive-rock"},
+        {&rotaryCommonButton, "view-rotary-common"},
+        {&rotaryClassicButton, "view-rotary-classic"},
+        {&rotaryRockButton, "view-rotary-rock"},
+        {&loadTonewheelButton, "load-tonewheel"},
+        {chorusLevelSlider.get(), "chorus-level"}};
+    for (const auto& [component, id] : named)
+        component->setComponentID(id);
+    for (size_t k = 0; k < pageButtons.size(); ++k)
+        pageButtons[k].setComponentID("page-" + juce::String(k));
+
     popupLookAndFeel.setMenuFont(arial(15.0f));
     popupLookAndFeel.setColour(juce::PopupMenu::backgroundColourId, juce::Colour(0xFFFEFEFE));
     popupLookAndFeel.setColour(juce::PopupMenu::highlightedBackgroundColourId,

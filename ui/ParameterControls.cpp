@@ -14,7 +14,8 @@ namespace
 {
 int parameterNumberOf(const juce::Component& control)
 {
-    return control.getComponentID().getIntValue() % 256;
+    const auto id = control.getComponentID();
+    return id == "chorus-level" ? chorusLevelControl.number : id.getIntValue() % 256;
 }
 } // namespace
 
