@@ -275,15 +275,15 @@ def test_double_click_returns_to_default(editor):
 
 def test_slider_drag(editor):
     m = editor.mark()
-    editor.show("42")  # Horn Slow Speed
-    editor.drag("42", 0.1, 0.8)
-    editor.expect(m, value_sent(42))
+    editor.show("58")  # Horn Level, in the Rotary page's CLASSIC view
+    editor.drag("58", 0.1, 0.8)
+    editor.expect(m, value_sent(58))
 
 
 def test_undo(editor):
     # Before the drag the slider held what the instrument reported in the handshake.
     before = [line.split(" out ")[1] for line in editor.lines()
-              if " out F0 7D 1E 01 2A " in line][-1]
+              if " out F0 7D 1E 01 3A " in line][-1]
     m = editor.mark()
     editor.keys("ctrl+z")
     editor.expect(m, " in " + before)
