@@ -54,8 +54,8 @@ class Editor:
         self.log = work / "simulator.log"
         self.main = None
         self.x = display.Display()
-        # A window manager would have made these; without them the editor cannot learn that
-        # its close button was pressed.
+        # The editor looks these up, without making them, when it starts: a window manager
+        # would have made them, and without them it would not understand the close button.
         for atom in ("WM_PROTOCOLS", "WM_DELETE_WINDOW"):
             self.x.intern_atom(atom)
         self.wake_property = self.x.intern_atom("_KESTRA_E2E_WAKE")
