@@ -1,6 +1,8 @@
 // The application object and the one main window.
 
+#include "app/LayoutDump.h"
 #include "app/RepaintFallback.h"
+#include "link/VirtualMidiServices.h"
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/MainContentComponent.h"
@@ -34,6 +36,17 @@ public:
     // manager) opens once the window is on screen.
     void initialise(const juce::String&) override
     {
+        // KestraEditor --print-layout (app/LayoutDump.h): the layout on stdout,
+        // then the end, with no MIDI port opened and no window shown.
+        if (getCommandLineParameterArray().contains(printLayoutSwitch))
+        {
+            juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
+            MainWindow window(getApplicationName(), std::make_unique<VirtualMidiServices>(), false);
+            std::cout << layoutAsJson(window, *window.getContentComponent()) << std::endl;
+            quit();
+            return;
+        }
+
         std::unique_ptr<MidiServices> services; // null: the system's MIDI ports
 
         // With KESTRA_EDITOR_SIMULATOR set, the editor talks to the simulated
@@ -58,7 +71,7 @@ public:
         const auto background = pictures::background();
 
         juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
-        mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services));
+        mainWindow = std::make_unique<MainWindow>(getApplicationName(), std::move(services), true);
         repaintFallback = RepaintFallback::whereNeeded(*mainWindow);
         xEventQueuePump = XEventQueuePump::whereNeeded();
 
@@ -89,7 +102,7 @@ public:
     class MainWindow final : public juce::DocumentWindow
     {
     public:
-        MainWindow(const juce::String& name, std::unique_ptr<MidiServices> services)
+        MainWindow(const juce::String& name, std::unique_ptr<MidiServices> services, bool show)
             : DocumentWindow(name,
                              juce::Desktop::getInstance().getDefaultLookAndFeel().findColour(
                                  juce::ResizableWindow::backgroundColourId),
@@ -100,7 +113,7 @@ public:
             setResizable(false, false);
             centreWithSize(getWidth(), getHeight());
             setName(juce::String("Kestra Editor") + " v" + KESTRA_VERSION_STRING);
-            setVisible(true);
+            setVisible(show);
         }
 
         void closeButtonPressed() override

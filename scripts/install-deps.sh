@@ -11,6 +11,8 @@ packages=(
     libgtest-dev libbenchmark-dev
     # running and testing the window without a screen, screenshots, clicks
     xvfb xauth imagemagick xdotool
+    # the end-to-end run (tests/e2e/)
+    python3-pytest python3-xlib
     # "Arial" resolves to its metric twin where Arial itself is missing
     fonts-liberation
     # regenerating the pictures

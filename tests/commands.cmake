@@ -1,9 +1,17 @@
 # The buttons of the window: the edges of every command in the real editor
 # against the simulated instrument (gui), and the end-to-end run of the real
-# program, clicked through under a virtual display of its own (scripts/e2e.sh).
+# program, used through an X display of its own (tests/e2e/, pytest).
 kestra_add_test(CommandTests GUI SOURCES CommandTests.cpp LIBS kestra_ui kestra_sim)
 # The Windows program's end-to-end run is scripts/run-tests-windows.sh's own.
 if(NOT WIN32)
-    add_test(NAME EndToEnd COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/e2e.sh $<TARGET_FILE:KestraEditor>)
-    set_tests_properties(EndToEnd PROPERTIES LABELS gui TIMEOUT 300)
+    # Debian's pytest-3 runs Debian's python3, which has python3-xlib.
+    find_program(KESTRA_PYTEST NAMES pytest-3 pytest)
+    if(KESTRA_PYTEST)
+        add_test(NAME EndToEnd
+                 COMMAND ${KESTRA_PYTEST} -x -v -p no:cacheprovider ${PROJECT_SOURCE_DIR}/tests/e2e)
+        set_tests_properties(EndToEnd PROPERTIES LABELS gui TIMEOUT 300 ENVIRONMENT
+            "KESTRA_EDITOR=$<TARGET_FILE:KestraEditor>;PYTHONDONTWRITEBYTECODE=1")
+    else()
+        message(WARNING "pytest not found (python3-pytest): no EndToEnd test")
+    endif()
 endif()

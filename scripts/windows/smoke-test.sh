@@ -64,7 +64,8 @@ echo "smoke: window ${WIDTH}x$HEIGHT at $X,$Y"
 sleep 1 # the first paint
 import -window root "$shots/01-start.png"
 
-# CONNECT is the third button of the toolbar (scripts/e2e.sh).
+# CONNECT is the third button of the toolbar (`KestraEditor --print-layout`
+# prints its bounds as "connect").
 connect_x=$((242 + 104 * 2 + 52))
 connect_y=39
 xdotool mousemove --sync $((X + connect_x)) $((Y + connect_y)) click 1
