@@ -183,10 +183,12 @@ class Editor:
         self.keys(*["Down"] * downs, "Return")
         self.wait_for_no_window(MENU)
 
-    def answer_box(self, button):
-        """Presses button `button` (0: the leftmost) of the open box, which starts focused."""
+    def answer_box(self, button, focused=0):
+        """Presses button `button` (0: the leftmost) of the open box, whose button `focused`
+        has the keyboard focus as it opens ("No", 1, in a question that destroys something)."""
         box = self.wait_for_window(BOX)
-        self.keys(*["Tab"] * button, "Return", window=box)
+        moves = ["Tab"] * (button - focused) if button >= focused else ["shift+Tab"] * (focused - button)
+        self.keys(*moves, "Return", window=box)
         self.wait_until(lambda: box not in self.windows(BOX), "end of the box")
 
     def choose_file(self, title, path):
@@ -330,7 +332,7 @@ def test_upload_tonewheel(editor):
     editor.wait_for_window(MENU)
     editor.keys("Down", "Down", "Return")  # "Upload to ALT2 - ..."
     editor.choose_file("Load Tonewheel File", tonewheel)
-    editor.answer_box(0)  # "Yes", replace it
+    editor.answer_box(0, focused=1)  # "Yes", replace it
     editor.expect(m, " in F0 7E 00 07 01 00 41 43 32 ",  # File Dump header for "AC2"
                   " in F0 7E 00 7B ",  # EOF
                   " out F0 7D 1E 09 04 45 32 45 20 57 48 45 45 4C 00 F7",  # slot 4 "E2E WHEEL"
@@ -348,14 +350,14 @@ def test_store(editor):
 def test_reset_declined(editor):
     m = editor.mark()
     editor.click("reset")
-    editor.answer_box(1)  # "No"
+    editor.answer_box(1, focused=1)  # "No", where the focus starts
     editor.expect_nothing_sent(m, seconds=1)
 
 
 def test_reset(editor):
     m = editor.mark()
     editor.click("reset")
-    editor.answer_box(0)  # "Yes"
+    editor.answer_box(0, focused=1)  # "Yes"
     editor.expect(m, " in F0 7D 1E 08 ", " out F0 7D 1E 02 0C 02 F7", DONE)  # 97 back to 2
     editor.answer_box(0)  # the notice's "OK"
 
