@@ -25,9 +25,9 @@
 
 #include "TonewheelGuiSupport.h"
 
+#include "editor/MessageTexts.h"
 #include "link/DeviceLink.h"
 #include "sim/SimulatedInstrument.h"
-#include "editor/MessageTexts.h"
 #include "ui/MidiMonitorWindow.h"
 
 #include <benchmark/benchmark.h>

@@ -70,8 +70,9 @@ float toControlValue(int n, const ParameterValues& v, const ParameterValues& D)
     case Conversion::scaled:
         return 100.0f * at(v, n) / at(D, n);
     case Conversion::chorusPair:
-        return 100.0f + (at(D, chorusSecondParameter) - at(D, chorusMixParameter) + at(v, chorusMixParameter) -
-                         at(v, chorusSecondParameter)) * mixPerDifference;
+        return 100.0f + (at(D, chorusSecondParameter) - at(D, chorusMixParameter) +
+                         at(v, chorusMixParameter) - at(v, chorusSecondParameter)) *
+                            mixPerDifference;
     case Conversion::direct:
     case Conversion::amFollower:
     case Conversion::index:

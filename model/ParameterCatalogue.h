@@ -18,12 +18,12 @@ constexpr int lastParameterOfModel3 = 84; // the "Kestra Tavo" exchanges 0 ... 8
 constexpr int numHardwareRevisions = 2;
 
 // Parameters with a role of their own beyond their row.
-constexpr int chorusMixParameter = 31;        // its row has a second slider, Chorus Level
-constexpr int chorusSecondParameter = 34;     // written with 31 by the chorus pair
-constexpr int classicOverdriveParameter = 9;  // the CLASSIC overdrive block, 9 ... 15
-constexpr int rockOverdriveParameter = 16;    // the ROCK overdrive block, 16 ... 22
-constexpr int lowerLayerModeParameter = 88;   // "Layer Mode" for model 2
-constexpr int tonewheelModelParameter = 97;   // names the slot LOAD... uploads into
+constexpr int chorusMixParameter = 31;       // its row has a second slider, Chorus Level
+constexpr int chorusSecondParameter = 34;    // written with 31 by the chorus pair
+constexpr int classicOverdriveParameter = 9; // the CLASSIC overdrive block, 9 ... 15
+constexpr int rockOverdriveParameter = 16;   // the ROCK overdrive block, 16 ... 22
+constexpr int lowerLayerModeParameter = 88;  // "Layer Mode" for model 2
+constexpr int tonewheelModelParameter = 97;  // names the slot LOAD... uploads into
 
 using ParameterValues = std::array<float, numParameters>;
 

@@ -10,8 +10,8 @@
 #include "support/GuiTestSupport.h"
 #include "support/SimulatorConfigs.h"
 
-#include "sim/SimulatorOptions.h"
 #include "editor/MessageTexts.h"
+#include "sim/SimulatorOptions.h"
 #include "ui/Pictures.h"
 
 #include <algorithm>

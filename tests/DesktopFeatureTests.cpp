@@ -5,9 +5,9 @@
 #include "ConnectTestSupport.h"
 #include "TonewheelGuiSupport.h"
 
+#include "editor/EditHistory.h"
 #include "files/ProjectFile.h"
 #include "model/Conversions.h"
-#include "editor/EditHistory.h"
 #include "ui/MidiMonitorWindow.h"
 
 #include <set>

@@ -220,7 +220,7 @@ TEST(LinkSupervisor, SectionsThatTakeSixSecondsTogetherEndInACommunicationError)
     rig.timers.advance(1);
     EXPECT_EQ(rig.supervisor.state(), Idle);
     EXPECT_EQ(rig.window, (Lines{"searching", "down", release(LinkButton::connect),
-                                  notice(LinkNotice::dumpFailed)}));
+                                 notice(LinkNotice::dumpFailed)}));
     EXPECT_FALSE(rig.isOpen());
 
     // The sections still on their way change nothing.
@@ -395,7 +395,8 @@ TEST(LinkSupervisor, TheHeartbeatAsksEveryThreeSecondsAndEndsTheLinkWhenUnanswer
     EXPECT_TRUE(rig.supervisor.isConnected());
     rig.timers.advance(1);
     EXPECT_FALSE(rig.supervisor.isConnected());
-    EXPECT_EQ(rig.window, (Lines{"down", release(LinkButton::connect), notice(LinkNotice::connectionLost)}));
+    EXPECT_EQ(rig.window,
+              (Lines{"down", release(LinkButton::connect), notice(LinkNotice::connectionLost)}));
     EXPECT_FALSE(rig.isOpen());
     EXPECT_FALSE(rig.timers.isRunning(HeartbeatTimer));
 }

@@ -8,10 +8,10 @@
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
 
+#include "editor/MessageTexts.h"
 #include "files/ProjectFile.h"
 #include "model/Conversions.h"
 #include "sim/SimulatedInstrument.h"
-#include "editor/MessageTexts.h"
 
 #include <unistd.h>
 
@@ -759,7 +759,8 @@ TEST_F(ProjectFiles, TheSimulatedInstrumentEndsUpHoldingTheOpenedProject)
         const auto instrumentBefore = instrument.values();
 
         const auto project = projectOf(0, 0, 12.0f);
-        connectedEditor.core().openProjectFrom(writeProject(juce::String(c.modelCode) + ".tkp", project));
+        connectedEditor.core().openProjectFrom(
+            writeProject(juce::String(c.modelCode) + ".tkp", project));
         ASSERT_TRUE(pumpUntil(
             [&]
             { return simProbe.messageBox() == nullptr && !simProbe.isTimerRunning(BulkSendTimer); },

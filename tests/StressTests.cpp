@@ -15,9 +15,9 @@
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
 
+#include "editor/MessageTexts.h"
 #include "files/ProjectFile.h"
 #include "sim/SimulatorOptions.h"
-#include "editor/MessageTexts.h"
 
 #include <atomic>
 #include <cstring>

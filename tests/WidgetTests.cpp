@@ -4,11 +4,11 @@
 
 #include "support/GuiTestSupport.h"
 
+#include "editor/MessageTexts.h"
 #include "ui/CustomAlertWindow.h"
 #include "ui/CustomComboBox.h"
 #include "ui/EditorLookAndFeel.h"
 #include "ui/LookAndFeels.h"
-#include "editor/MessageTexts.h"
 
 #include <cmath>
 

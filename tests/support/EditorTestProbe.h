@@ -10,8 +10,8 @@
 
 #include <condition_variable>
 #include <cstdlib>
-#include <iostream>
 #include <functional>
+#include <iostream>
 #include <mutex>
 
 namespace kestra

@@ -75,29 +75,6 @@ inline bool isReleased(const juce::Button& button)
     return !button.getToggleState() && button.getState() == juce::Button::buttonNormal;
 }
 
-// Runs the message loop until the condition holds or the deadline passes;
-// returns whether it holds.
-inline bool pumpUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
-{
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!condition())
-    {
-        if (std::chrono::steady_clock::now() > end)
-            return condition();
-        dispatchMessagesFor(5);
-    }
-    return true;
-}
-
-// Runs the message loop for a while (to let asynchronous work settle).
-inline void pumpFor(std::chrono::milliseconds duration)
-{
-    const auto end = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < end)
-        dispatchMessagesFor(5);
-}
-
 } // namespace kestra::testing
 
 // Use in exactly one file of a test program that needs the message loop.

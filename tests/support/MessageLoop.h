@@ -5,6 +5,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <chrono>
 #include <functional>
 
 // JUCE's own step of its message loop (juce_events' native messaging), which
@@ -43,6 +44,29 @@ inline bool dispatchUntil(const std::function<bool()>& condition, int deadlineMs
             juce::Thread::sleep(1);
     }
     return true;
+}
+
+// Runs the message loop until the condition holds or the deadline passes;
+// returns whether it holds.
+inline bool pumpUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds deadline = std::chrono::milliseconds(5000))
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return condition();
+        dispatchMessagesFor(5);
+    }
+    return true;
+}
+
+// Runs the message loop for a while (to let asynchronous work settle).
+inline void pumpFor(std::chrono::milliseconds duration)
+{
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end)
+        dispatchMessagesFor(5);
 }
 
 } // namespace kestra::testing
