@@ -51,6 +51,8 @@ public:
             }
         }
 
+        Zoom::startWith(getCommandLineParameterArray()); // --scale, else the kept zoom
+
         // The background, the largest picture, is decoded on a thread of its
         // own from here on, beside the building of the window, which the
         // first paint then finds done.
@@ -61,7 +63,8 @@ public:
         repaintFallback = RepaintFallback::whereNeeded(*mainWindow);
 
         const auto file = MainContentComponent::fileFromCommandLine(
-            getCommandLineParameterArray(), juce::File::getCurrentWorkingDirectory());
+            Zoom::withoutStartOption(getCommandLineParameterArray()),
+            juce::File::getCurrentWorkingDirectory());
         if (file != juce::File())
             juce::MessageManager::callAsync(
                 [this, file]

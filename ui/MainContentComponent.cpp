@@ -38,7 +38,7 @@ struct MainContentComponent::PageEntry
 
 struct MainContentComponent::Page
 {
-    juce::ImageComponent icon;
+    pictures::PictureComponent icon;
     juce::Label title;
     std::vector<std::unique_ptr<juce::Label>> labels; // section headers and parameter labels
     std::vector<PageEntry> entries;                   // in building order

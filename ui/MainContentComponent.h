@@ -41,6 +41,8 @@
 #include "ui/CustomComboBox.h"
 #include "ui/LookAndFeels.h"
 #include "ui/MessageBoxPresenter.h"
+#include "ui/Pictures.h"
+#include "ui/Zoom.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -239,18 +241,18 @@ private:
     CustomComboBox& tonewheelModelBox() const;
 
     // ---- look-and-feels (declared before the controls that use them) --------------------
-    juce::ImageComponent backgroundImage;
+    pictures::PictureComponent backgroundImage;
     juce::LookAndFeel_V3 sliderLookAndFeel;
     PopupLookAndFeel popupLookAndFeel;
 
     // ---- toolbar, status, pages ---------------------------------------------------------
-    juce::ImageButton openButton, saveButton, connectButton, storeButton, resetButton,
+    pictures::PictureButton openButton, saveButton, connectButton, storeButton, resetButton,
         tonewheelButton;
     juce::PopupMenu tonewheelMenu;
-    juce::ImageComponent connectionIndicator;
+    pictures::PictureComponent connectionIndicator;
     juce::Label deviceLabel, firmwareLabel;
-    std::array<juce::ImageButton, 6> pageButtons;
-    juce::ImageButton mainViewButton, drawbarViewButton, overdriveClassicButton,
+    std::array<pictures::PictureButton, 6> pageButtons;
+    pictures::PictureButton mainViewButton, drawbarViewButton, overdriveClassicButton,
         overdriveRockButton, rotaryCommonButton, rotaryClassicButton, rotaryRockButton;
 
     std::vector<std::unique_ptr<Page>> pages;                             // 0 ... 5
@@ -258,7 +260,7 @@ private:
     std::unique_ptr<juce::Slider> chorusLevelSlider;                      // the second slider of 31
     std::array<std::unique_ptr<CustomComboBox>, numParameters> selectors; // 9, 16, 85 ... 98
     juce::Label* layerModeLabel = nullptr;                                // "Lower Layer Mode"
-    juce::ImageButton loadTonewheelButton;
+    pictures::PictureButton loadTonewheelButton;
 
     // ---- view state --------------------------------------------------------------------------
     PageViews pageViews; // the page shown and the view of each page
@@ -321,6 +323,9 @@ private:
 
     // ---- message box ----------------------------------------------------------------------------
     MessageBoxPresenter messageBoxes; // the one open box
+
+public:
+    Zoom zoom{*this}; // ui/Zoom.h: keys, background menu, settings
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainContentComponent)
 };
