@@ -257,6 +257,16 @@ TEST_F(Zoomed, ABoxOpenedAt200IsTwiceItsSizeAt100)
     EXPECT_NEAR(at200.getHeight(), 2 * at100.getHeight(), 1);
 }
 
+TEST_F(Zoomed, At100TheScreenShowsWhatTheEditorDrawsAtItsOwnSize)
+{
+    start({"--scale", "100"});
+    ASSERT_TRUE(pumpUntil([this] { return windowIs(100); }));
+    // What scripts/screenshots.sh renders into docs/screenshots.
+    const auto drawn = editor->createComponentSnapshot(editor->getLocalBounds(), true, 1.0f)
+                           .convertedToFormat(juce::Image::RGB);
+    EXPECT_EQ(differingPixels(screen.grab(screen.boundsOf(*window)), drawn), 0);
+}
+
 TEST_F(Zoomed, At200TheScreenShowsThe2xPicturesNotThe1xEnlarged)
 {
     start({"--scale", "200"});
@@ -281,7 +291,8 @@ TEST_F(Zoomed, At200TheScreenShowsThe2xPicturesNotThe1xEnlarged)
     const auto icon2x = decoded(BinaryData2x::tonegen_icon_png, BinaryData2x::tonegen_icon_pngSize);
     EXPECT_EQ(differingPixels(shownIcon, over(juce::Colours::white, icon2x)), 0);
 
-    // The whole window is what the editor draws at twice its size.
+    // The whole window is what the editor draws at twice its size (as
+    // scripts/screenshots.sh renders docs/screenshots/zoom-200.png).
     const auto shownWindow = screen.grab(screen.boundsOf(*window));
     const auto drawn = editor->createComponentSnapshot(editor->getLocalBounds(), true, 2.0f)
                            .convertedToFormat(juce::Image::RGB);

@@ -174,6 +174,9 @@ void setGlobalScale(float scale)
 
 Zoom::Zoom(juce::Component& editorToWatch) : editor(editorToWatch)
 {
+    menuLook.setMenuFont(juce::Font("Arial", 15.0f, juce::Font::plain));
+    menuLook.setColour(juce::PopupMenu::backgroundColourId, juce::Colour(0xFFFEFEFE));
+    menuLook.setColour(juce::PopupMenu::highlightedBackgroundColourId, juce::Colour(0xFF7BB9F8));
     chosen = startOption().value_or(keptChoice().value_or(ZoomSteps::automatic));
     editor.addComponentListener(this);
     editor.addMouseListener(this, false);
@@ -182,6 +185,7 @@ Zoom::Zoom(juce::Component& editorToWatch) : editor(editorToWatch)
 
 Zoom::~Zoom()
 {
+    juce::PopupMenu::dismissAllActiveMenus();
     attachTo(nullptr);
     editor.removeMouseListener(this);
     editor.removeComponentListener(this);
@@ -300,6 +304,7 @@ std::optional<Zoom::Place> Zoom::screenNow() const
 juce::PopupMenu Zoom::menu() const
 {
     juce::PopupMenu menu;
+    menu.setLookAndFeel(&menuLook);
     menu.addSectionHeader("Zoom");
     if (const auto where = screenNow())
         for (const auto& item : where->steps.menu(chosen, where->screen))

@@ -22,6 +22,7 @@
 // any monitor.
 
 #include "model/ZoomSteps.h"
+#include "ui/LookAndFeels.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -93,6 +94,7 @@ private:
     void nativeScaleFactorChanged(double newScaleFactor) override;
 
     juce::Component& editor;
+    mutable PopupLookAndFeel menuLook; // as the editor's other menus look
     juce::Component::SafePointer<juce::Component> window;
     juce::ComponentPeer* watchedPeer = nullptr;
     int chosen = ZoomSteps::automatic;
