@@ -182,8 +182,9 @@ public:
     // Answers every pop-up menu the editor opens from now on, in place of a
     // user: `answer` gets the menu as shown (item IDs counted from the
     // first alternative slot, as the TONEWHEEL menu numbers them) and returns
-    // the chosen item ID, 0 for dismissed. The answer comes from the message
-    // loop, a moment after the menu opened.
+    // the chosen item ID, 0 for dismissed, or -1 to be asked again a moment
+    // later with the menu still open. The answer comes from the message loop,
+    // a moment after the menu opened.
     void answerTonewheelMenu(std::function<int(const juce::PopupMenu&)> answer)
     {
         menuAnswerer = std::make_unique<MenuAnswerer>(std::move(answer));
@@ -206,7 +207,6 @@ private:
             auto* menu = juce::Component::getCurrentlyModalComponent();
             if (menu == nullptr || menu->getName() != "menu" || menu == answered.getComponent())
                 return;
-            answered = menu;
             // The menu as the user reads it: its items' titles, in order.
             juce::PopupMenu shown;
             int position = 0;
@@ -216,6 +216,9 @@ private:
                     shown.addItem(firstAlternativeSlot + position++, handler->getTitle(),
                                   !handler->getCurrentState().isIgnored());
             const int id = answer(shown);
+            if (id < 0)
+                return; // the user keeps the menu open a little longer
+            answered = menu;
             if (id == 0)
             {
                 juce::PopupMenu::dismissAllActiveMenus();
