@@ -19,6 +19,7 @@ namespace kestra
 {
 namespace
 {
+using testing::differingPixels;
 
 struct Shown
 {
@@ -126,17 +127,6 @@ TEST(Pictures, APictureShownTwiceIsOneImage)
 juce::Image snapshot(juce::Component& component, float scale)
 {
     return component.createComponentSnapshot(component.getLocalBounds(), true, scale);
-}
-
-int differingPixels(const juce::Image& a, const juce::Image& b)
-{
-    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
-        return a.getWidth() * a.getHeight() + 1;
-    int differing = 0;
-    for (int y = 0; y < a.getHeight(); ++y)
-        for (int x = 0; x < a.getWidth(); ++x)
-            differing += a.getPixelAt(x, y) != b.getPixelAt(x, y) ? 1 : 0;
-    return differing;
 }
 
 juce::Image decodedPng(const char* data, int size)

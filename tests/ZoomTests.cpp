@@ -27,6 +27,7 @@ KESTRA_JUCE_TEST_ENVIRONMENT;
 
 using namespace std::chrono_literals;
 using namespace kestra;
+using kestra::testing::differingPixels;
 using kestra::testing::pumpFor;
 using kestra::testing::pumpUntil;
 
@@ -48,18 +49,6 @@ public:
     }
     void closeButtonPressed() override {}
 };
-
-// Pixels of two images that differ (images of the same size).
-int differingPixels(const juce::Image& a, const juce::Image& b)
-{
-    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
-        return a.getWidth() * a.getHeight() + 1;
-    int differing = 0;
-    for (int y = 0; y < a.getHeight(); ++y)
-        for (int x = 0; x < a.getWidth(); ++x)
-            differing += a.getPixelAt(x, y) != b.getPixelAt(x, y) ? 1 : 0;
-    return differing;
-}
 
 // A picture as it shows over an opaque ground.
 juce::Image over(juce::Colour ground, const juce::Image& picture, int scale = 1,

@@ -69,6 +69,18 @@ inline void click(juce::Button& button)
     button.setToggleState(!button.getToggleState(), juce::sendNotificationSync);
 }
 
+// The pixels of two images that differ; more than all of them when their sizes differ.
+inline int differingPixels(const juce::Image& a, const juce::Image& b)
+{
+    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
+        return a.getWidth() * a.getHeight() + 1;
+    int differing = 0;
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            differing += a.getPixelAt(x, y) != b.getPixelAt(x, y) ? 1 : 0;
+    return differing;
+}
+
 // A toolbar button back in its normal state: not toggled, not pressed.
 inline bool isReleased(const juce::Button& button)
 {
