@@ -36,6 +36,9 @@ public:
     }
     void TearDown() override
     {
+        // JUCE's own singletons (the timer thread of the settings file among
+        // them) go before the message manager, as JUCE's shutdown does.
+        juce::DeletedAtShutdown::deleteAll();
         juce::MessageManager::deleteInstance();
         settings.deleteRecursively();
     }
