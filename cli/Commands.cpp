@@ -235,6 +235,9 @@ void Session::noticeShown(const std::string& text)
     {
         if (!options.quiet)
             std::cout << trimmedText(text) << std::endl;
+        // A store's or a reset's confirmation ends its command.
+        if (text == texts::storeConfirmed || text == texts::resetConfirmed)
+            finish(success);
         return;
     }
     std::cerr << trimmedText(text) << std::endl;

@@ -86,43 +86,65 @@ constexpr Arity arities[] = {
 
 int runCli(int argc, char* argv[])
 {
-    juce::ArgumentList args(argc, argv);
     Options options;
-
-    if (args.containsOption("--help|-h"))
+    std::string slot;
+    // Options anywhere on the line; "--port X" or "--port=X"; "--" ends them.
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i)
     {
-        std::cout << usageText;
-        return success;
-    }
-    if (args.containsOption("--version"))
-    {
-        std::cout << "kestra-cli " << KESTRA_VERSION_STRING << std::endl;
-        return success;
-    }
-    options.json = args.removeOptionIfFound("--json");
-    options.quiet = args.removeOptionIfFound("--quiet|-q");
-    options.yes = args.removeOptionIfFound("--yes|-y");
-    if (args.containsOption("--port"))
-    {
-        options.port = args.removeValueForOption("--port").toStdString();
-        if (options.port.empty())
-            return usage("--port needs a port name or IN,OUT");
-    }
-    if (args.containsOption("--slot"))
-    {
-        const auto slot = args.removeValueForOption("--slot").trim();
-        if (!slot.containsOnly("0123456789") || slot.isEmpty())
-            return usage("--slot needs 3, 4 or 5");
-        options.slot = slot.getIntValue();
-    }
-    for (const auto& argument : args.arguments)
-    {
-        if (argument.isLongOption() || argument.isShortOption())
-            return usage("unknown option " + argument.text.toStdString());
-        if (options.command.empty())
-            options.command = argument.text.toStdString();
+        const std::string argument = argv[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-")
+        {
+            if (options.command.empty())
+                options.command = argument;
+            else
+                options.arguments.push_back(argument);
+            continue;
+        }
+        const auto equals = argument.find('=');
+        const auto name = argument.substr(0, equals);
+        // The value of an option that takes one: after "=", or the next argument.
+        auto value = [&](std::string& into)
+        {
+            if (equals != std::string::npos)
+                into = argument.substr(equals + 1);
+            else if (i + 1 < argc)
+                into = argv[++i];
+            else
+                return false;
+            return !into.empty();
+        };
+        if (argument == "--")
+            optionsEnded = true;
+        else if (argument == "--help" || argument == "-h")
+        {
+            std::cout << usageText;
+            return success;
+        }
+        else if (argument == "--version")
+        {
+            std::cout << "kestra-cli " << KESTRA_VERSION_STRING << std::endl;
+            return success;
+        }
+        else if (argument == "--json")
+            options.json = true;
+        else if (argument == "--quiet" || argument == "-q")
+            options.quiet = true;
+        else if (argument == "--yes" || argument == "-y")
+            options.yes = true;
+        else if (name == "--port")
+        {
+            if (!value(options.port))
+                return usage("--port needs a port name or IN,OUT");
+        }
+        else if (name == "--slot")
+        {
+            if (!value(slot) || slot.size() > 1 || slot[0] < '0' || slot[0] > '9')
+                return usage("--slot needs 3, 4 or 5");
+            options.slot = slot[0] - '0';
+        }
         else
-            options.arguments.push_back(argument.text.toStdString());
+            return usage("unknown option " + argument);
     }
     if (options.command.empty())
         return usage("no command given");
