@@ -92,6 +92,23 @@ def test_identify(work):
     assert len(identity["slots"]) == 6
 
 
+@pytest.mark.parametrize("port", ["2,1", "Tollmark Kestra MIDI Port"])
+def test_port_given(work, port):
+    code, out, err, _ = run(work, "--port", port, "identify",
+                            simulator="extra-inputs=2,extra-outputs=1")
+    assert code == OK, err
+    assert "Ports:     2,1\n" in out
+
+
+def test_the_pair_found_is_remembered_for_the_window(work):
+    renamed = "port-name=Organ,extra-inputs=2,extra-outputs=2"  # found only by trying every pair
+    code, out, err, _ = run(work, "identify", simulator=renamed)
+    assert code == OK, err
+    settings = (work / "config/Kestra Editor/Kestra Editor.settings").read_text()
+    assert 'name="MidiInputIndex" val="2"' in settings
+    assert 'name="MidiOutputIndex" val="2"' in settings
+
+
 def test_backup_writes_the_project_file(work):
     code, _, err, _ = run(work, "backup", "x", simulator="model=1,revision=1")
     assert code == OK, err  # SAVE's rule: the extension is added
@@ -198,6 +215,9 @@ PORT_BUSY_TEXT = "The midi port may be in use by another\napplication. Please, c
     (["identify"], "silent", NOT_FOUND, NOT_FOUND_TEXT),
     (["identify"], "busy", NOT_FOUND, PORT_BUSY_TEXT),
     (["identify", "--port", "Nothing"], "", NOT_FOUND, "no MIDI input and output are called"),
+    (["identify", "--port", "3,0"], "", NOT_FOUND, "no MIDI port pair 3,0"),
+    (["identify", "--port", "0,0"], "extra-inputs=1,extra-outputs=1", LINK,
+     "Communication error!\nFailed to receive data."),  # a pair with no instrument on it
     (["identify"], "model=7", REFUSED, "This model is not supported."),
     (["identify"], "revision=2", REFUSED, "This model is not supported."),
     (["identify"], "protocol=4", REFUSED, "The firmware of the device is out of date."),
