@@ -9,6 +9,8 @@ Each run of the program is a process of its own with a fresh simulated instrumen
 
 import json
 import os
+import pty
+import select
 import signal
 import struct
 import subprocess
@@ -169,6 +171,31 @@ def test_reset_with_yes(work):
     code, out, _, log = run(work, "reset", "--yes")
     assert (code, out) == (OK, "All data has been reset successfully.\n")
     assert sent(log, "F0 7D 1E 08 00 F7")  # the reset request
+
+
+@pytest.mark.parametrize("typed, code, sent_reset", [("n\n", FAILED, False), ("\n", FAILED, False),
+                                                     ("y\n", OK, True)])
+def test_reset_asks_on_a_terminal(work, typed, code, sent_reset):
+    """On a terminal the question is asked, its focus on No: Return alone answers No."""
+    log = work / "simulator.log"
+    master, slave = pty.openpty()
+    process = subprocess.Popen([str(CLI), "reset"], cwd=work, env=environment(work, f"log={log}"),
+                               stdin=slave, stderr=slave, stdout=subprocess.PIPE, text=True)
+    os.close(slave)
+    seen = b""
+    deadline = time.monotonic() + TIMEOUT
+    while b"[Yes/NO]" not in seen:
+        assert time.monotonic() < deadline, seen
+        if select.select([master], [], [], 0.1)[0]:
+            seen += os.read(master, 1024)
+    assert b"Warning!  All data will be reset to the default values. Do you want to continue?" \
+        in seen
+    os.write(master, typed.encode())
+    out, _ = process.communicate(timeout=TIMEOUT)
+    os.close(master)
+    assert process.returncode == code
+    assert any(" in F0 7D 1E 08 00 F7" in line for line in log.read_text().splitlines()) \
+        == sent_reset
 
 
 def test_upload(work):
