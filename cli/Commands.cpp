@@ -364,9 +364,17 @@ void Session::restore()
         [this, file]
         {
             // Connected: the opening sends every parameter, paced, in bulk mode.
+            // Its box has no bar; the parameters that went out, as the message
+            // log has them, make one.
+            nextLogEntry = editor->messageLog().range().end;
             editor->openProjectFrom(file);
             if (!done && !editor->isSendingProject())
+            {
                 finish(success);
+                return;
+            }
+            sendTotal = lastParameterForModel(editor->deviceLink().modelIndex()) + 1;
+            startPolling([this] { countSentParameters(); });
         });
 }
 
@@ -522,15 +530,37 @@ void Session::monitor()
 {
     monitoring = true;
     // Every message in and out from here on, the search's and the heartbeat's included.
+    startPolling([this] { printNewMessages(false); });
+    whenConnected([] {});
+}
+
+void Session::startPolling(std::function<void()> poll)
+{
     struct Poll final : juce::Timer
     {
-        explicit Poll(Session& s) : session(s) {}
-        void timerCallback() override { session.printNewMessages(false); }
-        Session& session;
+        explicit Poll(std::function<void()> f) : function(std::move(f)) {}
+        void timerCallback() override { function(); }
+        std::function<void()> function;
     };
-    poller = std::make_unique<Poll>(*this);
+    poller = std::make_unique<Poll>(std::move(poll));
     poller->startTimer(50);
-    whenConnected([] {});
+}
+
+void Session::countSentParameters()
+{
+    auto& log = editor->messageLog();
+    const auto range = log.range();
+    LoggedMessage entry;
+    for (nextLogEntry = std::max(nextLogEntry, range.first); nextLogEntry < range.end;
+         ++nextLogEntry)
+        if (log.get(nextLogEntry, entry) && entry.direction == MessageDirection::out &&
+            entry.storedSize() > 4 && entry.bytes[0] == sysex::sysexStart &&
+            entry.bytes[1] == sysex::manufacturerId && entry.bytes[2] == sysex::deviceCode &&
+            (entry.bytes[3] == sysex::parameterValueCommand ||
+             entry.bytes[3] == sysex::parameterByteCommand))
+            ++sentParameters;
+    dialogs.showProgressOfOpenBox(static_cast<double>(sentParameters) /
+                                  static_cast<double>(sendTotal));
 }
 
 void Session::printNewMessages(bool all)

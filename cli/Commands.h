@@ -64,6 +64,9 @@ private:
     void upload();
     void monitor();
     void printNewMessages(bool all);
+    void startPolling(std::function<void()> poll);
+    // The restore's bar: the parameter messages that have gone out.
+    void countSentParameters();
 
     // EditorListener
     void linkChanged() override;
@@ -84,7 +87,9 @@ private:
     bool uploading = false;
     bool monitoring = false;
     uint64_t nextLogEntry = 0;
-    std::unique_ptr<juce::Timer> poller; // the monitor's
+    std::unique_ptr<juce::Timer> poller; // the monitor's, the restore's
+    int sentParameters = 0;
+    int sendTotal = numParameters;
 };
 
 } // namespace kestra::cli

@@ -35,25 +35,8 @@ public:
 
     void setProgress(double done) override
     {
-        if (!isShown() || dialogs.settings.quiet)
-            return;
-        const int percent = static_cast<int>(std::floor(juce::jlimit(0.0, 1.0, done) * 100.0));
-        if (percent == dialogs.lastPercent)
-            return;
-        dialogs.lastPercent = percent;
-        if (dialogs.settings.drawsBar)
-        {
-            constexpr int width = 40;
-            const int filled = percent * width / 100;
-            std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
-                      << std::string(static_cast<size_t>(width - filled), '-') << "] " << percent
-                      << "%" << std::flush;
-            dialogs.barOnLine = true;
-        }
-        else
-        {
-            std::cerr << percent << "%" << std::endl;
-        }
+        if (isShown())
+            dialogs.drawProgress(done);
     }
 
     bool isShown() const override { return *alive && dialogs.open && dialogs.shown == number; }
@@ -94,6 +77,35 @@ void TerminalDialogs::endBarLine()
     if (barOnLine)
         std::cerr << std::endl;
     barOnLine = false;
+}
+
+void TerminalDialogs::drawProgress(double done)
+{
+    if (settings.quiet)
+        return;
+    const int percent = static_cast<int>(std::floor(juce::jlimit(0.0, 1.0, done) * 100.0));
+    if (percent == lastPercent)
+        return;
+    lastPercent = percent;
+    if (settings.drawsBar)
+    {
+        constexpr int width = 40;
+        const int filled = percent * width / 100;
+        std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
+                  << std::string(static_cast<size_t>(width - filled), '-') << "] " << percent << "%"
+                  << std::flush;
+        barOnLine = true;
+    }
+    else
+    {
+        std::cerr << percent << "%" << std::endl;
+    }
+}
+
+void TerminalDialogs::showProgressOfOpenBox(double done)
+{
+    if (open)
+        drawProgress(done);
 }
 
 void TerminalDialogs::notice(const std::string& text, std::function<void()> then)

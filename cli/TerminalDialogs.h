@@ -41,6 +41,10 @@ public:
     // Every question's answer, before the editor hears it: whether it was Yes.
     std::function<void(bool yes)> onAnswered;
 
+    // A bar for the open progress box, whose own handle shows none (the
+    // project send's box): how far the work is, 0 ... 1, as its owner counts it.
+    void showProgressOfOpenBox(double done);
+
     // Presses Cancel in the open progress box, if it has one; false if none.
     bool cancelOpenBox();
 
@@ -59,6 +63,7 @@ private:
     class TerminalProgress;
     void show();
     void endBarLine();
+    void drawProgress(double done);
 
     const Settings settings;
     std::function<void()> cancelOfOpenBox;

@@ -129,6 +129,7 @@ def test_restore_sends_every_parameter_in_bulk_mode(work):
     assert (len(values), len(bytes_)) == (85, 14)
     text = "\n".join(log)
     assert text.index(BULK_ON) < text.index(values[0]) < text.index(BULK_OFF)
+    assert "Transmitting all parameters to the device...\n0%\n" in err  # no terminal: lines
 
 
 def test_get_shows_values_as_the_window_does(work):
