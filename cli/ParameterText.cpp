@@ -199,8 +199,12 @@ std::optional<double> readControlValue(const ParameterInfo& control, const std::
         const auto maximum = static_cast<double>(control.maximum);
         const auto step = static_cast<double>(control.step);
         // As the slider snaps a typed value to its interval.
-        double value = minimum + step * std::floor((*typed - minimum) / step + 0.5);
+        // (Rounded to the decimals shown: the steps are floats, 0.1f is not 0.1.)
         const int decimals = decimalsForStep(control.step);
+        const double scale = std::pow(10.0, decimals);
+        const double value =
+            std::round((minimum + step * std::floor((*typed - minimum) / step + 0.5)) * scale) /
+            scale;
         if (*typed < minimum - step / 2 || *typed > maximum + step / 2)
         {
             error = name + ": " + text + " is outside " + formatted(minimum, decimals) + " ... " +

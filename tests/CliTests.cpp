@@ -140,3 +140,82 @@ INSTANTIATE_TEST_SUITE_P(Instruments, CliBesideCore,
                          ::testing::Values("", "model=1,revision=1", "model=3"));
 
 } // namespace
+
+// ---- the controls' names and values on the command line (cli/ParameterText.h) ----------------
+
+#include "cli/ParameterText.h"
+
+namespace
+{
+const std::array<std::string, numTonewheelSlots> noNames{};
+
+TEST(CliParameterText, EveryControlOfEveryModelIsFoundByItsOwnNameAndNoOther)
+{
+    for (int model = 0; model < numModels; ++model)
+        for (const auto* control : cli::controlsOfModel(model))
+        {
+            std::string error;
+            EXPECT_EQ(cli::findControl(cli::controlName(*control), model, error), control)
+                << cli::controlName(*control) << " (model " << model << "): " << error;
+        }
+}
+
+TEST(CliParameterText, ModelsShowTheirOwnRows)
+{
+    std::string error;
+    EXPECT_EQ(cli::findControl("Memphis Style", 3, error), nullptr); // no settings page
+    EXPECT_EQ(cli::findControl("Gospel Set", 2, error), nullptr);
+    EXPECT_NE(cli::findControl("Gospel Set", 0, error), nullptr);
+}
+
+TEST(CliParameterText, ValuesAreReadAsTheValueBoxReadsThemAndCheckedAgainstTheRange)
+{
+    struct Case
+    {
+        const char* control;
+        const char* text;
+        std::optional<double> value; // nothing: refused
+    };
+    const Case cases[] = {
+        {"Hall Time", "2,5", 2.5},
+        {"Hall Time", "2.5 sec", 2.5},
+        {"Hall Time", "2.54", 2.5},
+        {"Hall Time", "4.04", 4.0},
+        {"Hall Time", "4.1", std::nullopt},
+        {"Hall Time", "0.4", std::nullopt},
+        {"Hall Time", "2 dB", std::nullopt},
+        {"Hall Damp", "4500 Hz", 4.5},
+        {"Memphis Style", "on", 1.0},
+        {"Memphis Style", "0", 0.0},
+        {"Memphis Style", "2", std::nullopt},
+        {"Memphis Style", "maybe", std::nullopt},
+        {"Chorus Level", "-6", -6.0},
+        {"Chorus Level", "6.1", std::nullopt},
+    };
+    for (const auto& c : cases)
+    {
+        std::string error;
+        const auto* control = cli::findControl(c.control, 0, error);
+        ASSERT_NE(control, nullptr) << error;
+        const auto value = cli::readControlValue(*control, c.text, noNames, error);
+        ASSERT_EQ(value.has_value(), c.value.has_value()) << c.control << " = " << c.text;
+        if (value.has_value())
+            EXPECT_NEAR(*value, *c.value, 1e-9) << c.control << " = " << c.text;
+        else
+            EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(CliParameterText, ValuesShowAsTheWindowShowsThem)
+{
+    const auto& defaults = defaultValues(0);
+    std::string error;
+    const auto shown = [&](const char* name)
+    { return cli::showControl(*cli::findControl(name, 0, error), defaults, defaults, noNames); };
+    EXPECT_EQ(shown("Hall Time").value, "2.2");
+    EXPECT_EQ(shown("Hall Time").unit, "sec");
+    EXPECT_EQ(shown("V/C Frequency").value, "6.86"); // two decimals for a step of 0.01
+    EXPECT_EQ(shown("Memphis Style").value, "OFF");
+    EXPECT_EQ(shown("Memphis Style").unit, "");
+}
+} // namespace
