@@ -9,6 +9,7 @@
 #include "support/MessageLoop.h"
 
 #include "editor/Editor.h"
+#include "editor/MessageTexts.h"
 #include "sim/SimulatorOptions.h"
 
 #include <gtest/gtest.h>
@@ -134,6 +135,25 @@ TEST_P(CliBesideCore, RestoreSendsWhatOpenSends)
     const auto cli = messagesOf(cliLog), core = messagesOf(coreLog);
     EXPECT_GT(cli.size(), 99);
     EXPECT_EQ(cli, core);
+}
+
+// Editor::connectTo, for --port: the handshake on the pair given, no search.
+TEST_F(CliBesideCore, ConnectToAPairHandshakesOnItAndRemembersIt)
+{
+    auto editor = std::make_unique<Editor>(
+        createSimulatedMidiServices("extra-inputs=2,extra-outputs=1"), dialogs);
+    editor->connectTo(2, 1);
+    ASSERT_TRUE(pumpUntil([&] { return editor->isConnected(); }));
+    EXPECT_EQ(editor->midiPorts().inputIndexInUse(), 2);
+    EXPECT_EQ(editor->midiPorts().outputIndexInUse(), 1);
+    EXPECT_EQ(
+        std::find(dialogs.texts().begin(), dialogs.texts().end(), std::string(texts::searching)),
+        dialogs.texts().end());
+
+    // A pair that cannot be opened: the busy port's notice, and no link.
+    editor->connectTo(7, 7);
+    EXPECT_FALSE(editor->isConnected());
+    EXPECT_EQ(dialogs.texts().back(), texts::portBusy);
 }
 
 INSTANTIATE_TEST_SUITE_P(Instruments, CliBesideCore,
