@@ -138,7 +138,7 @@ TEST_P(CliBesideCore, RestoreSendsWhatOpenSends)
 }
 
 // Editor::connectTo, for --port: the handshake on the pair given, no search.
-TEST_F(CliBesideCore, ConnectToAPairHandshakesOnItAndRemembersIt)
+TEST_F(CliBesideCore, ConnectToAPairHandshakesOnItWithoutASearch)
 {
     auto editor = std::make_unique<Editor>(
         createSimulatedMidiServices("extra-inputs=2,extra-outputs=1"), dialogs);
