@@ -65,6 +65,8 @@ public:
             }
         }
 
+        Zoom::startWith(getCommandLineParameterArray()); // --scale, else the kept zoom
+
         // The background, the largest picture, is decoded on a thread of its
         // own from here on, beside the building of the window, which the
         // first paint then finds done.
@@ -76,7 +78,8 @@ public:
         xEventQueuePump = XEventQueuePump::whereNeeded();
 
         const auto file = MainContentComponent::fileFromCommandLine(
-            getCommandLineParameterArray(), juce::File::getCurrentWorkingDirectory());
+            Zoom::withoutStartOption(getCommandLineParameterArray()),
+            juce::File::getCurrentWorkingDirectory());
         if (file != juce::File())
             juce::MessageManager::callAsync(
                 [this, file]

@@ -7,6 +7,9 @@
 // one-pixel frame: FirstPaintProbe counts a window as painted only when it
 // shows more than one colour (a window that was never painted, copied along
 // by the server, shows one).
+//
+// "--scale 200" opens it zoomed as the editor's --scale does: the desktop's
+// global scale set before the window opens.
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -31,7 +34,15 @@ public:
     const juce::String getApplicationVersion() override { return "1.00"; }
     bool moreThanOneInstanceAllowed() override { return true; }
 
-    void initialise(const juce::String&) override { window = std::make_unique<Window>(); }
+    void initialise(const juce::String&) override
+    {
+        const auto arguments = getCommandLineParameterArray();
+        const int at = arguments.indexOf("--scale");
+        if (at >= 0 && at + 1 < arguments.size())
+            juce::Desktop::getInstance().setGlobalScaleFactor(
+                static_cast<float>(arguments[at + 1].getIntValue()) / 100.0f);
+        window = std::make_unique<Window>();
+    }
     void shutdown() override { window.reset(); }
     void systemRequestedQuit() override { quit(); }
     void anotherInstanceStarted(const juce::String&) override {}

@@ -6,13 +6,22 @@
 # it on the same display. One warm-up start of each is left out; then the
 # medians of the runs and the editor's ratios to the bare window are printed.
 #
-# Usage: bench/startup.sh [runs, default 11] [build folder, default build-bench]
+# Usage: bench/startup.sh [runs, default 11] [build folder, default build-bench] [zoom, default 100]
+# With a zoom (125 ... 200), both programs start with "--scale ZOOM", on a
+# screen of 2400 x 1600 where the editor fits at 200 %.
 # Extra environment for the editor passes through, e.g.
 #   KESTRA_EDITOR_SIMULATOR= bench/startup.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-11}"
 build="${2:-build-bench}"
+zoom="${3:-100}"
+screen="1280x800x24"
+scale=()
+if [ "$zoom" != 100 ]; then
+    screen="2400x1600x24"
+    scale=(--scale "$zoom")
+fi
 probe="$build/bench/FirstPaintProbe"
 editor="$build/KestraEditor"
 bare="$build/bench/BareWindow"
@@ -24,14 +33,14 @@ done
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 
-results=$(XDG_CONFIG_HOME="$config" xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-    probe="$1"; editor="$2"; bare="$3"; runs="$4"
+results=$(XDG_CONFIG_HOME="$config" xvfb-run -a -s "-screen 0 $screen" bash -c '
+    probe="$1"; editor="$2"; bare="$3"; runs="$4"; shift 4 # the rest: --scale ZOOM
     # Warm-up (caches, fonts), also waiting for the display to take clients.
     for ((try = 0; try < 5; ++try)); do
-        "$probe" --settle-ms 500 -- "$editor" >/dev/null 2>&1 && break
+        "$probe" --settle-ms 500 -- "$editor" "$@" >/dev/null 2>&1 && break
         sleep 1
     done
-    "$probe" --title "Bare Window" --settle-ms 500 -- "$bare" >/dev/null 2>&1 || true
+    "$probe" --title "Bare Window" --settle-ms 500 -- "$bare" "$@" >/dev/null 2>&1 || true
     # One measured start; again when the probe could not even reach the
     # display (a busy machine can make the server slow to take a client).
     measure() {
@@ -45,9 +54,9 @@ results=$(XDG_CONFIG_HOME="$config" xvfb-run -a -s "-screen 0 1280x800x24" bash 
     }
     # In turn, so that the load of the machine weighs on both alike.
     for ((i = 0; i < runs; ++i)); do
-        echo "bare $(measure --title "Bare Window" --settle-ms 1000 -- "$bare")"
-        echo "editor $(measure --settle-ms 1000 -- "$editor")"
-    done' _ "$probe" "$editor" "$bare" "$runs")
+        echo "bare $(measure --title "Bare Window" --settle-ms 1000 -- "$bare" "$@")"
+        echo "editor $(measure --settle-ms 1000 -- "$editor" "$@")"
+    done' _ "$probe" "$editor" "$bare" "$runs" "${scale[@]}")
 
 echo "$results" | sed 's/^/  /'
 median() { # the median of field $2 over the runs of program $1

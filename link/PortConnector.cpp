@@ -1,5 +1,7 @@
 #include "link/PortConnector.h"
 
+#include "link/SettingsFile.h"
+
 namespace kestra
 {
 
@@ -9,47 +11,13 @@ constexpr const char* portName = "Tollmark Kestra MIDI Port";
 constexpr const char* inputIndexKey = "MidiInputIndex";
 constexpr const char* outputIndexKey = "MidiOutputIndex";
 
-// Settings live where the platform keeps them. On Linux that is the XDG
-// configuration folder rather than a new folder in the user's home; on
-// Windows a folder of the program's own in the user's roaming application
-// data (%APPDATA%\Kestra Editor). Both honour the environment variable that
-// names the base folder, as other programs do (tests point it elsewhere).
-juce::String settingsFolderName()
-{
-#if JUCE_LINUX || JUCE_BSD
-    auto base = juce::SystemStats::getEnvironmentVariable("XDG_CONFIG_HOME", {});
-    if (base.isEmpty() || !juce::File::isAbsolutePath(base))
-        base = juce::File::getSpecialLocation(juce::File::userHomeDirectory)
-                   .getChildFile(".config")
-                   .getFullPathName();
-    return juce::File(base).getChildFile("Kestra Editor").getFullPathName();
-#elif JUCE_WINDOWS
-    auto base = juce::SystemStats::getEnvironmentVariable("APPDATA", {});
-    if (base.isEmpty() || !juce::File::isAbsolutePath(base))
-        base = juce::File::getSpecialLocation(juce::File::userApplicationDataDirectory)
-                   .getFullPathName();
-    return juce::File(base).getChildFile("Kestra Editor").getFullPathName();
-#else
-    return "Settings";
-#endif
-}
 } // namespace
 
 PortConnector::PortConnector(std::unique_ptr<MidiServices> services,
                              juce::MidiInputCallback& inputReceiver)
     : midiServices(std::move(services)), receiver(inputReceiver)
 {
-    juce::PropertiesFile::Options options;
-    options.applicationName = "Kestra Editor";
-    options.filenameSuffix = "settings";
-    options.folderName = settingsFolderName();
-    options.osxLibrarySubFolder = "Application Support";
-    options.commonToAllUsers = true;
-    options.ignoreCaseOfKeyNames = true;
-    options.doNotSave = false;
-    options.millisecondsBeforeSaving = 3000;
-    options.storageFormat = juce::PropertiesFile::storeAsXML;
-    settings.setStorageParameters(options);
+    settings.setStorageParameters(settingsFileOptions());
 
     if (auto* user = settings.getUserSettings())
     {
@@ -67,6 +35,7 @@ void PortConnector::savePortIndices()
 {
     if (auto* user = settings.getUserSettings())
     {
+        user->reload(); // what others have written since
         user->setValue(inputIndexKey, inputIndex);
         user->setValue(outputIndexKey, outputIndex);
         user->saveIfNeeded();

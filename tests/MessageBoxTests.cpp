@@ -598,13 +598,17 @@ TEST(UncoveredArea, IsDrawnAgainAsSoonAsABoxOrASelectorsListCloses)
             const auto reference = shot();
             if (!before || !covered || !after || !reference)
                 continue;
+            // On a busy display the list may not have been drawn yet when the
+            // picture was taken: nothing covered, nothing to compare.
+            if (differenceOf(*before, *covered).pixels == 0)
+                continue;
 
             compared = true;
-            EXPECT_GT(differenceOf(*before, *covered).pixels, 0) << "not over the editor";
             const auto left = differenceOf(*reference, *after);
             EXPECT_EQ(left.pixels, 0) << "still painted over: " << left.area.toString();
         }
-        EXPECT_TRUE(compared) << "windows of other programs kept lying over the editor";
+        EXPECT_TRUE(compared) << "windows of other programs kept lying over the editor, or "
+                                 "the box or list never showed over it";
     }
     editor.removeFromDesktop();
 }

@@ -6,6 +6,7 @@
 // no JUCE module is needed.
 
 #include "BinaryData.h"
+#include "BinaryData2x.h"
 
 #include <gtest/gtest.h>
 
@@ -309,5 +310,48 @@ TEST(ResourceModule, StatesArePicturesOfTheirOwn)
     // connection picture has no ovr.
     EXPECT_EQ(triples, 20);
     EXPECT_EQ(pairs, 1);
+}
+
+// ---- the same pictures at twice their size (BinaryData2x) ---------------------------------
+
+bool isApplicationIcon(const Picture& picture)
+{
+    return std::string(picture.file).rfind("icon_", 0) == 0;
+}
+
+TEST_P(EmbeddedPicture, HasA2xPictureOfTwiceItsSizeUnlessAnApplicationIcon)
+{
+    int size = -1;
+    const auto* data = BinaryData2x::getNamedResource(picture().resource, size);
+    if (isApplicationIcon(picture()))
+    {
+        EXPECT_EQ(data, nullptr) << "the desktop shows the icons at sizes of its own";
+        return;
+    }
+    ASSERT_NE(data, nullptr);
+    EXPECT_STREQ(BinaryData2x::getNamedResourceOriginalFilename(picture().resource),
+                 picture().file);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    std::size_t end = 0;
+    const auto chunks = readChunks(bytes, static_cast<std::size_t>(size), end);
+    ASSERT_FALSE(chunks.empty());
+    EXPECT_EQ(chunks.front().type, "IHDR");
+    EXPECT_EQ(chunks.back().type, "IEND");
+    EXPECT_EQ(end, static_cast<std::size_t>(size));
+    for (const auto& chunk : chunks)
+        EXPECT_TRUE(chunk.crcOk) << chunk.type;
+    const auto* fields = bytes + 16;
+    EXPECT_EQ(readBigEndian32(fields), 2 * picture().width);
+    EXPECT_EQ(readBigEndian32(fields + 4), 2 * picture().height);
+    EXPECT_EQ(int{fields[8]}, 8) << "bit depth";
+    EXPECT_EQ(int{fields[9]}, static_cast<int>(picture().type)) << "colour type";
+}
+
+TEST(ResourceModule, The2xModuleHoldsExactlyThePicturesButTheIcons)
+{
+    std::size_t withSharper = 0;
+    for (const auto& picture : pictures)
+        withSharper += isApplicationIcon(picture) ? 0 : 1;
+    EXPECT_EQ(static_cast<std::size_t>(BinaryData2x::namedResourceListSize), withSharper);
 }
 } // namespace

@@ -89,6 +89,8 @@ bool MainContentComponent::keyPressed(const juce::KeyPress& key)
 
 bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
 {
+    if (zoom.keyPressed(key))
+        return true;
     switch (editorKeyFor(key))
     {
     case EditorKey::undo:

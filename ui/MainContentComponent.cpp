@@ -34,7 +34,7 @@ struct MainContentComponent::Page
         bool hiddenForModel2; // the Gospel Set and Upper Layer Mode rows
     };
 
-    juce::ImageComponent icon;
+    pictures::PictureComponent icon;
     juce::Label title;
     std::vector<std::unique_ptr<juce::Label>> labels; // section headers and parameter labels
     std::vector<Entry> entries;                       // in building order

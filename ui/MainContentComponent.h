@@ -16,6 +16,8 @@
 #include "ui/CustomComboBox.h"
 #include "ui/JuceDialogs.h"
 #include "ui/LookAndFeels.h"
+#include "ui/Pictures.h"
+#include "ui/Zoom.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -122,18 +124,18 @@ private:
     void sliderMoved(const ParameterInfo& info, juce::Slider& slider);
 
     // ---- look-and-feels (declared before the controls that use them) --------------------
-    juce::ImageComponent backgroundImage;
+    pictures::PictureComponent backgroundImage;
     juce::LookAndFeel_V3 sliderLookAndFeel;
     PopupLookAndFeel popupLookAndFeel;
 
     // ---- toolbar, status, pages ---------------------------------------------------------
-    juce::ImageButton openButton, saveButton, connectButton, storeButton, resetButton,
+    pictures::PictureButton openButton, saveButton, connectButton, storeButton, resetButton,
         tonewheelButton;
     juce::PopupMenu tonewheelMenu; // the slots' names as of the last full refresh
-    juce::ImageComponent connectionIndicator;
+    pictures::PictureComponent connectionIndicator;
     juce::Label deviceLabel, firmwareLabel;
-    std::array<juce::ImageButton, numPages> pageButtons;
-    juce::ImageButton mainViewButton, drawbarViewButton, overdriveClassicButton,
+    std::array<pictures::PictureButton, numPages> pageButtons;
+    pictures::PictureButton mainViewButton, drawbarViewButton, overdriveClassicButton,
         overdriveRockButton, rotaryCommonButton, rotaryClassicButton, rotaryRockButton;
 
     std::vector<std::unique_ptr<Page>> pages;                             // 0 ... 5
@@ -141,7 +143,7 @@ private:
     std::unique_ptr<juce::Slider> chorusLevelSlider;                      // the second slider of 31
     std::array<std::unique_ptr<CustomComboBox>, numParameters> selectors; // 9, 16, 85 ... 98
     juce::Label* layerModeLabel = nullptr;                                // "Lower Layer Mode"
-    juce::ImageButton loadTonewheelButton;
+    pictures::PictureButton loadTonewheelButton;
 
     PageViews pageViews; // the page shown and the view of each page
 
@@ -152,6 +154,10 @@ private:
     std::unique_ptr<MidiMonitorWindow> midiMonitor;
     std::unique_ptr<juce::KeyListener> windowKeys; // on the top-level window
     juce::Component::SafePointer<juce::Component> windowWithKeys;
+
+public:
+    // The window's zoom (ui/Zoom.h): its keys, the background menu, the kept choice.
+    Zoom zoom{*this};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainContentComponent)
 };

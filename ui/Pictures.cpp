@@ -1,6 +1,7 @@
 #include "ui/Pictures.h"
 
 #include "BinaryData.h"
+#include "BinaryData2x.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -136,9 +137,45 @@ enum class Decode
     onOwnThread, // starts at once, beside the caller
 };
 
+// The picture at twice its size of a picture of BinaryData is kept with the
+// picture's pixels, so that it lives as long as they do (ImageCache would let
+// it go a few seconds after its last paint, and decode it again at the next):
+// first the index of its name in BinaryData::namedResourceList, then, once
+// made, its pixels.
+const juce::Identifier sharperIndexKey{"kestra.2x.index"};
+const juce::Identifier sharperPixelsKey{"kestra.2x.pixels"};
+
+int resourceIndexOf(const char* data)
+{
+    for (int i = 0; i < BinaryData::namedResourceListSize; ++i)
+    {
+        int size = 0;
+        if (BinaryData::getNamedResource(BinaryData::namedResourceList[i], size) == data)
+            return i;
+    }
+    return -1;
+}
+
+bool hasSharper(int resourceIndex)
+{
+    int size = 0;
+    return resourceIndex >= 0 && BinaryData2x::getNamedResource(
+                                     BinaryData::namedResourceList[resourceIndex], size) != nullptr;
+}
+
+// Physical pixels to a logical pixel on the main display, as the desktop and
+// the zoom have set them (on the message thread; 1 elsewhere).
+float mainDisplayScale()
+{
+    if (!juce::MessageManager::existsAndIsCurrentThread())
+        return 1.0f;
+    const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
+    return display != nullptr ? static_cast<float>(display->scale) : 1.0f;
+}
+
 // Shared through ImageCache, under the same key as ImageCache::getFromMemory
 // uses, so that each picture exists once however many components show it.
-juce::Image image(const char* data, int size, Decode decode = Decode::whenFirstDrawn)
+juce::Image cachedImage(const char* data, int size, Decode decode)
 {
     if (decode == Decode::now)
         return juce::ImageCache::getFromMemory(data, size);
@@ -151,6 +188,44 @@ juce::Image image(const char* data, int size, Decode decode = Decode::whenFirstD
         return juce::ImageCache::getFromMemory(data, size);
     juce::Image picture(new DeferredPicture(data, size, *header, decode == Decode::onOwnThread));
     juce::ImageCache::addImageToCache(picture, key);
+    return picture;
+}
+
+juce::Image sharperImage(int resourceIndex, Decode decode)
+{
+    int size = 0;
+    const auto* data =
+        BinaryData2x::getNamedResource(BinaryData::namedResourceList[resourceIndex], size);
+    return data != nullptr ? cachedImage(data, size, decode) : juce::Image();
+}
+
+void keepSharper(const juce::Image& picture, const juce::Image& sharp)
+{
+    if (auto* pixels = picture.getPixelData())
+        if (auto* sharpPixels = sharp.getPixelData())
+            pixels->userData.set(sharperPixelsKey, juce::var(sharpPixels));
+}
+
+// A picture of BinaryData. When the main display shows more than one pixel
+// to a logical pixel and the picture has a 2x one, that one is decoded as
+// asked instead, and the picture itself only when something draws it at 1x.
+juce::Image image(const char* data, int size, Decode decode = Decode::whenFirstDrawn)
+{
+    const int index = resourceIndexOf(data);
+    const bool sharper = hasSharper(index);
+    juce::Image sharp;
+    if (sharper && decode != Decode::whenFirstDrawn && mainDisplayScale() > 1.0f)
+    {
+        sharp = sharperImage(index, decode);
+        decode = Decode::whenFirstDrawn;
+    }
+    auto picture = cachedImage(data, size, decode);
+    if (sharper)
+        if (auto* pixels = picture.getPixelData())
+            if (!pixels->userData.contains(sharperIndexKey))
+                pixels->userData.set(sharperIndexKey, index);
+    if (sharp.isValid())
+        keepSharper(picture, sharp);
     return picture;
 }
 
@@ -229,6 +304,89 @@ ButtonImages viewTab(View view)
 ButtonImages load()
 {
     return KESTRA_BUTTON(load);
+}
+
+juce::Image forScale(const juce::Image& picture, float physicalPixelsPerLogical)
+{
+    if (physicalPixelsPerLogical <= 1.0f || !picture.isValid())
+        return picture;
+    auto* pixels = picture.getPixelData();
+    if (pixels == nullptr)
+        return picture;
+    if (auto* kept = pixels->userData.getVarPointer(sharperPixelsKey))
+        if (auto* sharpPixels = dynamic_cast<juce::ImagePixelData*>(kept->getObject()))
+            return juce::Image(sharpPixels);
+    const auto* index = pixels->userData.getVarPointer(sharperIndexKey);
+    if (index == nullptr)
+        return picture;
+    const int resourceIndex = *index;
+    if (resourceIndex < 0 || resourceIndex >= BinaryData::namedResourceListSize)
+        return picture;
+    auto sharp = sharperImage(resourceIndex, Decode::whenFirstDrawn);
+    if (sharp.getWidth() != 2 * picture.getWidth() || sharp.getHeight() != 2 * picture.getHeight())
+        return picture; // cannot happen with our data
+    keepSharper(picture, sharp);
+    return sharp;
+}
+
+juce::Image forScale(const juce::Image& picture, juce::Graphics& g)
+{
+    return forScale(picture, g.getInternalContext().getPhysicalPixelScaleFactor());
+}
+
+// ---- components that draw them ------------------------------------------------------------
+
+void PictureComponent::paint(juce::Graphics& g)
+{
+    const auto& picture = getImage();
+    const auto sharp = forScale(picture, g);
+    if (sharp == picture)
+    {
+        ImageComponent::paint(g);
+        return;
+    }
+    // Where the picture goes at its own size, with the 2x one scaled into it.
+    const auto placed = getImagePlacement().getTransformToFit(picture.getBounds().toFloat(),
+                                                              getLocalBounds().toFloat());
+    g.setOpacity(1.0f);
+    g.drawImageTransformed(sharp, juce::AffineTransform::scale(0.5f).followedBy(placed));
+}
+
+namespace
+{
+// Draws an image button's picture as the button's own look-and-feel would,
+// with the 2x picture where the screen has the pixels for it. The button's
+// image bounds, and so its hit test, stay those of the picture at its own size.
+class SharpPicturesLookAndFeel final : public juce::LookAndFeel_V4
+{
+public:
+    void drawImageButton(juce::Graphics& g, juce::Image* image, int x, int y, int w, int h,
+                         const juce::Colour& overlay, float opacity,
+                         juce::ImageButton& button) override
+    {
+        auto sharp = image != nullptr ? forScale(*image, g) : juce::Image();
+        auto* parent = button.getParentComponent();
+        auto& inherited = parent != nullptr ? parent->getLookAndFeel()
+                                            : juce::LookAndFeel::getDefaultLookAndFeel();
+        inherited.drawImageButton(g, image != nullptr ? &sharp : nullptr, x, y, w, h, overlay,
+                                  opacity, button);
+    }
+};
+} // namespace
+
+struct PictureButton::Drawing
+{
+    juce::SharedResourcePointer<SharpPicturesLookAndFeel> lookAndFeel;
+};
+
+PictureButton::PictureButton() : drawing(std::make_unique<Drawing>())
+{
+    setLookAndFeel(&drawing->lookAndFeel.get());
+}
+
+PictureButton::~PictureButton()
+{
+    setLookAndFeel(nullptr);
 }
 
 #undef KESTRA_ALWAYS_SHOWN_BUTTON

@@ -9,8 +9,10 @@ icon, background) that places a pictogram and a caption. Running
     pictures.py OUTDIR
 
 writes OUTDIR/<name>.svg for each of the 72 pictures and OUTDIR/pictures.txt,
-one line per picture: file name, width, height, PNG type (rgb or rgba) and the
-colour to flatten an rgb picture onto. generate.sh renders them.
+one line per picture: file name, width, height, PNG type (rgb or rgba), the
+colour to flatten an rgb picture onto, and the scales to render it at ("1,2":
+also twice the size, for zoomed windows; the application icons, which the
+desktop shows at sizes of its own, "1"). generate.sh renders them.
 
 Only the standard library is used; the output depends on nothing but this file.
 """
@@ -481,7 +483,8 @@ def main(argv):
         stem = name[:-4]
         with open(os.path.join(outdir, stem + ".svg"), "w", encoding="utf-8") as f:
             f.write(text_)
-        lines.append(f"{name} {w} {h} {kind} {flatten or 'none'}")
+        scales = "1" if name.startswith("icon_") else "1,2"
+        lines.append(f"{name} {w} {h} {kind} {flatten or 'none'} {scales}")
     with open(os.path.join(outdir, "pictures.txt"), "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
     return 0

@@ -1,7 +1,9 @@
 // Renders the window's pages and views to PNG files, for the README:
 //   RenderScreenshots <folder>
 // Runs with an X display (xvfb-run). The pages are shown with the editor not
-// connected; one more picture shows it connected to a simulated "Kestra Brio".
+// connected; one more picture shows it connected to a simulated "Kestra Brio",
+// and one the first page at a zoom of 200 % (2048 x 1370, as the screen shows
+// it: tests/ZoomTests.cpp compares the two).
 
 #include "../support/EditorTestProbe.h"
 #include "../support/Environment.h"
@@ -23,9 +25,9 @@ void click(juce::Button& button)
     button.setToggleState(true, juce::sendNotificationSync);
 }
 
-bool writePng(juce::Component& component, const juce::File& file)
+bool writePng(juce::Component& component, const juce::File& file, float scale = 1.0f)
 {
-    const auto image = component.createComponentSnapshot(component.getLocalBounds(), true, 1.0f);
+    const auto image = component.createComponentSnapshot(component.getLocalBounds(), true, scale);
     file.deleteFile();
     juce::FileOutputStream out(file);
     juce::PNGImageFormat png;
@@ -90,6 +92,15 @@ int main(int argc, char* argv[])
         shot.select(probe);
         const auto file = folder.getChildFile(juce::String(shot.name) + ".png");
         if (!writePng(editor, file))
+        {
+            std::cerr << "could not write " << file.getFullPathName() << "\n";
+            ++failures;
+        }
+    }
+    {
+        MainContentComponent editor(std::make_unique<VirtualMidiServices>());
+        const auto file = folder.getChildFile("zoom-200.png");
+        if (!writePng(editor, file, 2.0f))
         {
             std::cerr << "could not write " << file.getFullPathName() << "\n";
             ++failures;
