@@ -34,6 +34,8 @@ public:
     }
     void TearDown() override
     {
+        // The JUCE timers' thread (the core's link timers are real here) goes first.
+        juce::DeletedAtShutdown::deleteAll();
         juce::MessageManager::deleteInstance();
         settings.deleteRecursively();
     }
