@@ -26,6 +26,7 @@ set(kestra_generated ${CMAKE_CURRENT_BINARY_DIR}/install)
 configure_file(resources/kestra-editor.metainfo.xml.in
                ${kestra_generated}/${KESTRA_APPSTREAM_ID}.metainfo.xml @ONLY)
 configure_file(resources/KestraEditor.1.in ${kestra_generated}/KestraEditor.1 @ONLY)
+configure_file(resources/kestra-cli.1.in ${kestra_generated}/kestra-cli.1 @ONLY)
 execute_process(COMMAND date -u -R -d "${KESTRA_RELEASE_DATE} 12:00"
                 OUTPUT_VARIABLE KESTRA_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
                 RESULT_VARIABLE date_result)
@@ -37,7 +38,7 @@ configure_file(resources/changelog.Debian.in ${kestra_generated}/changelog.Debia
 # gzip -9n: the best compression and no name or time stamp in the header, so
 # that the same sources give the same package.
 find_program(KESTRA_GZIP gzip REQUIRED)
-foreach(name KestraEditor.1 changelog.Debian)
+foreach(name KestraEditor.1 kestra-cli.1 changelog.Debian)
     add_custom_command(OUTPUT ${kestra_generated}/${name}.gz
         COMMAND ${KESTRA_GZIP} -9n -c ${name} > ${name}.gz
         DEPENDS ${kestra_generated}/${name}
@@ -46,18 +47,21 @@ foreach(name KestraEditor.1 changelog.Debian)
         VERBATIM)
 endforeach()
 add_custom_target(kestra_install_files ALL
-    DEPENDS ${kestra_generated}/KestraEditor.1.gz ${kestra_generated}/changelog.Debian.gz)
+    DEPENDS ${kestra_generated}/KestraEditor.1.gz ${kestra_generated}/kestra-cli.1.gz
+            ${kestra_generated}/changelog.Debian.gz)
 
 # ---------------------------------------------------------------------------
 set(kestra_doc ${CMAKE_INSTALL_DATADIR}/doc/kestra-editor)
-install(TARGETS KestraEditor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS KestraEditor kestra-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripped install (the package) also drops the .comment and .note sections,
 # as Debian's dh_strip does.
 set(kestra_strip_sections [[
     if(CMAKE_INSTALL_DO_STRIP)
-        execute_process(COMMAND "@CMAKE_STRIP@" --remove-section=.comment --remove-section=.note
-                                "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/KestraEditor"
-                        COMMAND_ERROR_IS_FATAL ANY)
+        foreach(program KestraEditor kestra-cli)
+            execute_process(COMMAND "@CMAKE_STRIP@" --remove-section=.comment --remove-section=.note
+                                    "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/${program}"
+                            COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
     endif()
 ]])
 string(CONFIGURE "${kestra_strip_sections}" kestra_strip_sections @ONLY)
@@ -71,7 +75,11 @@ foreach(size 16 48 256)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME kestra-editor.png)
 endforeach()
-install(FILES ${kestra_generated}/KestraEditor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${kestra_generated}/KestraEditor.1.gz ${kestra_generated}/kestra-cli.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# kestra-cli's completion, where bash-completion looks for it by the program's name.
+install(FILES resources/kestra-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kestra-cli)
 install(FILES resources/copyright ${kestra_generated}/changelog.Debian.gz DESTINATION ${kestra_doc})
 # Every option of KESTRA_EDITOR_SIMULATOR, as the manual page says.
 install(FILES sim/README.md DESTINATION ${kestra_doc} RENAME simulator.md)
@@ -89,7 +97,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 of tonewheel organs (Kestra, Kestra Brio, Kestra Mira, Kestra Tavo) over MIDI\n\
 System Exclusive, stores and resets the instrument, saves and opens project\n\
 files (*.tkp) and uploads tonewheel files (*.ktw) into the instrument's\n\
-alternative tonewheel slots.")
+alternative tonewheel slots. kestra-cli does the same from a terminal or a\n\
+script, with no display: backup, restore, get, set, store, reset, upload.")
 set(CPACK_PACKAGE_VERSION "${KESTRA_PACKAGE_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${KESTRA_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)

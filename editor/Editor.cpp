@@ -170,6 +170,21 @@ void Editor::connect(bool on)
     supervisor.connect(on);
 }
 
+void Editor::connectTo(int inputIndex, int outputIndex)
+{
+    supervisor.setConnected(false);
+    supervisor.connect(false);
+    ports.openPair(inputIndex, outputIndex);
+    if (!ports.hasInput() || !ports.hasOutput())
+    {
+        ports.close();
+        showLinkNotice(LinkNotice::portBusy);
+        releaseLinkButton(LinkButton::connect);
+        return;
+    }
+    supervisor.restartHandshake(true);
+}
+
 void Editor::store(bool on)
 {
     supervisor.store(on);

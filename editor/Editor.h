@@ -99,6 +99,12 @@ public:
     // ---- the link ---------------------------------------------------------------------
     // CONNECT pressed (on: the search and handshake) or released (off).
     void connect(bool on);
+    // CONNECT on a port pair given by its indices, without the search: the
+    // pair opens and the handshake starts on it, with the dump's time-out
+    // (no reply: the dump's failure notice). A pair that cannot be opened gets
+    // the busy port's notice. Once connected the pair is remembered, as a
+    // pair the search found is. For the command line's --port.
+    void connectTo(int inputIndex, int outputIndex);
     // STORE and RESET pressed (on) or pressed again (off).
     void store(bool on);
     void reset(bool on);

@@ -44,7 +44,7 @@ public:
     void send(const uint8_t* data, size_t size);
     void logSentMessagesTo(MessageLog* log) { sentLog = log; }
 
-    // ---- for tests: a pair opened directly, and what is open ----------------------------
+    // ---- a pair opened directly (the command line's --port, tests), and what is open ----
     void openPair(int input, int output);
     bool hasInput() const { return midiInput != nullptr; }
     bool hasOutput() const;

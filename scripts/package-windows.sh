@@ -15,7 +15,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.tx
 # The version resource wants four numbers: "1.00" is 1.0.0.0.
 IFS=. read -r major minor patch tweak <<<"$version"
 file_version="$((10#${major:-0})).$((10#${minor:-0})).$((10#${patch:-0})).$((10#${tweak:-0}))"
-ninja -C "$build_dir" KestraEditor >/dev/null # the program and its icon are current
+ninja -C "$build_dir" KestraEditor kestra-cli >/dev/null # the programs and the icon are current
 build=$(realpath "$build_dir")
 installer="$build/KestraEditor-$version-setup.exe"
 
@@ -23,6 +23,8 @@ makensis -V2 -NOCD \
     "-DVERSION=$version" \
     "-DFILE_VERSION=$file_version" \
     "-DEXE=$build/KestraEditor.exe" \
+    "-DCLI_EXE=$build/kestra-cli.exe" \
+    "-DCLI_DOC=$PWD/docs/cli.md" \
     "-DICON=$build/kestra-editor.ico" \
     "-DCOPYRIGHT=$PWD/resources/copyright" \
     "-DOUTFILE=$installer" \
@@ -58,10 +60,14 @@ fi
 echo "package-windows: silent install of $(basename "$installer")"
 wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the installer failed"
 installed="$(unix_path "$folder")"
-for f in KestraEditor.exe Uninstall.exe kestra-editor.ico copyright.txt; do
+for f in KestraEditor.exe kestra-cli.exe kestra-cli.md Uninstall.exe kestra-editor.ico copyright.txt; do
     [ -f "$installed/$f" ] || fail "no $folder\\$f"
 done
 cmp -s "$installed/KestraEditor.exe" "$build/KestraEditor.exe" || fail "the installed program differs"
+cmp -s "$installed/kestra-cli.exe" "$build/kestra-cli.exe" || fail "the installed kestra-cli differs"
+# kestra-cli runs from the installed folder, against the simulated instrument.
+KESTRA_EDITOR_SIMULATOR= wine "$folder\\kestra-cli.exe" --quiet identify </dev/null >/dev/null 2>&1 ||
+    fail "the installed kestra-cli did not identify the simulated instrument"
 [ -f "$shortcut" ] || fail "no Start-menu entry ($shortcut)"
 [ "$(registry_default 'HKLM\Software\Classes\.tkp')" = KestraEditor.Project ] ||
     fail "*.tkp is not associated with the editor"

@@ -13,7 +13,9 @@
 #   4. a smoke test: the package is unpacked into an empty folder, every
 #      library the program needs must be found, and the unpacked program must
 #      start under Xvfb against the simulated instrument and still be running,
-#      its window open with its title, three seconds later.
+#      its window open with its title, three seconds later; and the unpacked
+#      kestra-cli, with no display, must back the simulated instrument up into
+#      a 416-byte project file and restore it.
 #
 # Prints the package's fields and files, and its path last.
 # Install it with: sudo apt install ./build-pkg/kestra-editor_1.00-1_amd64.deb
@@ -30,7 +32,7 @@ elif ! grep -qx "CMAKE_BUILD_TYPE:STRING=Release" "$build/CMakeCache.txt" 2>/dev
     exit 1
 fi
 # (The resource step names its 73 generated files on one line: left out.)
-ninja -C "$build" KestraEditor kestra_install_files |
+ninja -C "$build" KestraEditor kestra-cli kestra_install_files |
     { grep --line-buffered -v "Generating juce_binarydata" || true; }
 rm -f "$build"/kestra-editor_*.deb
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; exit 1; }
@@ -51,14 +53,19 @@ echo "== AppStream metainfo"
 # project has no public address yet, and CI has no web access); everything
 # else is checked. Infos and pedantic hints are shown; warnings and errors fail.
 appstreamcli validate --no-net --pedantic "$root"/usr/share/metainfo/*.metainfo.xml
-echo "== manual page"
-man_warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
-    man --warnings -E UTF-8 -l -Tutf8 -Z "$root/usr/share/man/man1/KestraEditor.1.gz" 2>&1 >/dev/null)
-if [ -n "$man_warnings" ]; then
-    echo "$man_warnings" >&2
-    exit 1
-fi
-echo "  KestraEditor.1.gz: no warnings"
+echo "== manual pages"
+for page in KestraEditor kestra-cli; do
+    man_warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
+        man --warnings -E UTF-8 -l -Tutf8 -Z "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    if [ -n "$man_warnings" ]; then
+        echo "$man_warnings" >&2
+        exit 1
+    fi
+    echo "  $page.1.gz: no warnings"
+done
+test -f "$root/usr/share/bash-completion/completions/kestra-cli"
+bash -n "$root/usr/share/bash-completion/completions/kestra-cli"
+echo "  bash completion of kestra-cli: installed, parses"
 
 # ---- lintian ----------------------------------------------------------------------------
 echo "== lintian"
@@ -87,10 +94,12 @@ echo "  lintian: no errors, no warnings but those accepted in scripts/lintian-ac
 
 # ---- smoke test of the unpacked package -------------------------------------------------
 program="$root/usr/bin/KestraEditor"
-if ldd "$program" | grep -q "not found"; then
-    ldd "$program" | grep "not found" >&2
-    exit 1
-fi
+for binary in "$program" "$root/usr/bin/kestra-cli"; do
+    if ldd "$binary" | grep -q "not found"; then
+        ldd "$binary" | grep "not found" >&2
+        exit 1
+    fi
+done
 # The title shows the package's version without its Debian revision.
 version=$(dpkg-deb --field "$package" Version)
 title="Kestra Editor v${version%-*}"
@@ -104,4 +113,12 @@ XDG_CONFIG_HOME="$root/config" KESTRA_EDITOR_SIMULATOR= \
         kill $editor
         wait $editor 2>/dev/null || true' _ "$program" "$title"
 echo "smoke test: the unpacked program started and showed its window \"$title\""
+# kestra-cli needs no display: a backup and a restore against the simulated instrument.
+(cd "$root" && env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$root/config" \
+    KESTRA_EDITOR_SIMULATOR= "$root/usr/bin/kestra-cli" --quiet backup smoke.tkp &&
+    test "$(stat -c %s smoke.tkp)" = 416 &&
+    env -u DISPLAY XDG_CONFIG_HOME="$root/config" KESTRA_EDITOR_SIMULATOR= \
+        "$root/usr/bin/kestra-cli" --quiet restore smoke.tkp) ||
+    { echo "kestra-cli from the package did not back up and restore" >&2; exit 1; }
+echo "smoke test: the unpacked kestra-cli backed up (416 bytes) and restored with no display"
 echo "$package"

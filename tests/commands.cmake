@@ -15,3 +15,18 @@ if(NOT WIN32)
         message(WARNING "pytest not found (python3-pytest): no EndToEnd test")
     endif()
 endif()
+
+# kestra-cli against the simulated instrument, with no display (tests/cli/, pytest), and its
+# backup and restore beside the core's own SAVE and OPEN, byte for byte (CliTests.cpp).
+if(NOT WIN32)
+    if(KESTRA_PYTEST)
+        add_test(NAME CliCommands
+                 COMMAND ${KESTRA_PYTEST} -v -p no:cacheprovider ${PROJECT_SOURCE_DIR}/tests/cli)
+        set_tests_properties(CliCommands PROPERTIES LABELS headless TIMEOUT 300 ENVIRONMENT
+            "KESTRA_CLI=$<TARGET_FILE:kestra-cli>;PYTHONDONTWRITEBYTECODE=1")
+    endif()
+    kestra_add_test(CliTests SOURCES CliTests.cpp ${PROJECT_SOURCE_DIR}/cli/ParameterText.cpp
+        LIBS kestra_editor kestra_sim)
+    target_compile_definitions(CliTests PRIVATE KESTRA_CLI_PATH="$<TARGET_FILE:kestra-cli>")
+    add_dependencies(CliTests kestra-cli)
+endif()

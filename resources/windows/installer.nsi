@@ -2,9 +2,11 @@
 ; (scripts/package-windows.sh):
 ;
 ;   makensis -DVERSION=1.00 -DFILE_VERSION=1.0.0.0 -DEXE=path\KestraEditor.exe -DICON=path\kestra-editor.ico
+;            -DCLI_EXE=path\kestra-cli.exe -DCLI_DOC=path\cli.md
 ;            -DCOPYRIGHT=path\copyright -DOUTFILE=path\setup.exe installer.nsi
 ;
-; It installs the program for all users under Program Files, a Start-menu
+; It installs the program and its command-line twin kestra-cli.exe (with its
+; documentation, kestra-cli.md) for all users under Program Files, a Start-menu
 ; entry with the program's icon, the association of project files (*.tkp)
 ; with the program and an uninstaller (also listed under Apps and Features).
 ; "/S" installs and uninstalls without a window; "/D=folder" (last) chooses
@@ -68,6 +70,8 @@ Section "Kestra Editor"
     SetShellVarContext all
     SetOutPath "$INSTDIR"
     File "/oname=KestraEditor.exe" "${EXE}"
+    File "/oname=kestra-cli.exe" "${CLI_EXE}"
+    File "/oname=kestra-cli.md" "${CLI_DOC}"
     File "/oname=kestra-editor.ico" "${ICON}"
     File "/oname=copyright.txt" "${COPYRIGHT}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
@@ -110,6 +114,8 @@ Section "Uninstall"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
     Delete "$INSTDIR\KestraEditor.exe"
+    Delete "$INSTDIR\kestra-cli.exe"
+    Delete "$INSTDIR\kestra-cli.md"
     Delete "$INSTDIR\kestra-editor.ico"
     Delete "$INSTDIR\copyright.txt"
     Delete "$INSTDIR\Uninstall.exe"
