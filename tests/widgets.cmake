@@ -13,4 +13,4 @@ kestra_add_test(WidgetTests GUI
 target_include_directories(WidgetTests PRIVATE ${PROJECT_SOURCE_DIR})
 
 # The message boxes of the real content component.
-kestra_add_test(MessageBoxTests GUI SOURCES MessageBoxTests.cpp ScreenPixels.cpp LIBS kestra_ui)
+kestra_add_test(MessageBoxTests GUI SERIAL SOURCES MessageBoxTests.cpp ScreenPixels.cpp LIBS kestra_ui)
