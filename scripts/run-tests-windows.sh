@@ -22,25 +22,29 @@ jobs="${KESTRA_TEST_JOBS:-2}"
 source scripts/windows/wine-session.sh
 wine_session_start "$build_dir"
 
-# Window tests left out under Wine, each with the reason.
+# Window tests left out under Wine, each with the reason. No groups in the
+# patterns (CTest's regular expressions take ten at the most): a name ends
+# the pattern ("$"), or, for a parametrised test, the blank after it.
 wine_excluded=(
     # The file choosers: on Windows the editor opens the system's file
     # dialog, which is no JUCE component; the tests' user answers JUCE's own
     # chooser (what Linux shows without zenity or kdialog) and waits for ever.
-    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/TonewheelMenuItemFour( |$)'
-    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/LoadEnabledFromModelThree( |$)'
-    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/OpenAndSaveReleaseTheirButtons( |$)'
+    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/TonewheelMenuItemFour '
+    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/LoadEnabledFromModelThree '
+    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/OpenAndSaveReleaseTheirButtons '
     # Boxes are answered from the message loop now, a moment after they open:
     # under Wine that moment is long enough for a heartbeat or the next step
     # of these tests to come first, and they look before the box is answered.
     # Their behaviour is checked on Linux and, headless, by EditorCoreTests.
-    'TonewheelUpload\.TheUsersCancelWarnsThatTheSlotIsEmptyAndAsksForTheIdentity( |$)'
-    'TonewheelUpload\.RefusedFilesShowOneMessageAndSendNothing( |$)'
-    'TonewheelToSimulator\.TheInstrumentsNaksAndCancelsEndAsTheyShould( |$)'
-    'Identity\.RefusedRepliesShowTheirReasonAndLeaveEverythingAsItWas( |$)'
-    'Cases/StoreAndReset\.EndsWithItsConfirmationOrItsTimeOut/(StoreConfirmed|ResetConfirmed)( |$)'
-    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/ResetAnsweredNoThenYes( |$)'
-    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/LinkLostWhileTheMenuIsUp( |$)'
+    'TonewheelUpload\.TheUsersCancelWarnsThatTheSlotIsEmptyAndAsksForTheIdentity$'
+    'TonewheelUpload\.RefusedFilesShowOneMessageAndSendNothing$'
+    'TonewheelUpload\.ARefusalAfterTheEofStaysOnScreenUntilReadThenTheHandshakeRuns$'
+    'TonewheelToSimulator\.TheInstrumentsNaksAndCancelsEndAsTheyShould$'
+    'Identity\.RefusedRepliesShowTheirReasonAndLeaveEverythingAsItWas$'
+    'Cases/StoreAndReset\.EndsWithItsConfirmationOrItsTimeOut/StoreConfirmed '
+    'Cases/StoreAndReset\.EndsWithItsConfirmationOrItsTimeOut/ResetConfirmed '
+    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/ResetAnsweredNoThenYes '
+    'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/LinkLostWhileTheMenuIsUp '
 )
 excluded=$(IFS='|'; echo "^(${wine_excluded[*]})")
 
