@@ -45,6 +45,7 @@ wine_excluded=(
     'Cases/StoreAndReset\.EndsWithItsConfirmationOrItsTimeOut/ResetConfirmed '
     'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/ResetAnsweredNoThenYes '
     'Edges/Commands\.EndWithEveryButtonAsTheCommandLeavesIt/LinkLostWhileTheMenuIsUp '
+    'ConnectedEditor\.ADroppedTonewheelAsksForTheSlotThenConfirms$'
 )
 excluded=$(IFS='|'; echo "^(${wine_excluded[*]})")
 
