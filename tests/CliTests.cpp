@@ -4,8 +4,8 @@
 // the file and sends to the instrument must be the same, byte for byte. No
 // display: DISPLAY is unset for the program.
 
-#include "support/Environment.h"
 #include "support/FakeDialogs.h"
+#include "support/HeadlessEnvironment.h"
 #include "support/MessageLoop.h"
 
 #include "editor/Editor.h"
@@ -21,27 +21,15 @@ using namespace kestra::testing;
 
 namespace
 {
-class MessageLoopEnvironment : public ::testing::Environment
+// No display either: the command line needs none.
+class MessageLoopEnvironment final : public HeadlessJuceEnvironment
 {
 public:
     void SetUp() override
     {
-        settings = juce::File::createTempFile("kestra-cli-settings");
-        settings.createDirectory();
-        setEnvironmentVariable(settingsBaseVariable, settings.getFullPathName());
         unsetenv("DISPLAY");
-        juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
+        HeadlessJuceEnvironment::SetUp();
     }
-    void TearDown() override
-    {
-        // The JUCE timers' thread (the core's link timers are real here) goes first.
-        juce::DeletedAtShutdown::deleteAll();
-        juce::MessageManager::deleteInstance();
-        settings.deleteRecursively();
-    }
-
-private:
-    juce::File settings;
 };
 ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new MessageLoopEnvironment);

@@ -3,9 +3,9 @@
 // (FakeDialogs), its link timers on a clock the test moves and the project
 // send paced without waiting. No component and no display.
 
-#include "support/Environment.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeLinkTimers.h"
+#include "support/HeadlessEnvironment.h"
 #include "support/MessageLoop.h"
 #include "support/SimulatorConfigs.h"
 
@@ -23,31 +23,8 @@ using namespace std::chrono_literals;
 
 namespace
 {
-class MessageLoopEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        // Settings go to a folder of the test's own, never the user's.
-        settings = juce::File::createTempFile("kestra-core-settings");
-        settings.createDirectory();
-        setEnvironmentVariable(settingsBaseVariable, settings.getFullPathName());
-        juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
-    }
-    void TearDown() override
-    {
-        // JUCE's own singletons (the timer thread of the settings file among
-        // them) go before the message manager, as JUCE's shutdown does.
-        juce::DeletedAtShutdown::deleteAll();
-        juce::MessageManager::deleteInstance();
-        settings.deleteRecursively();
-    }
-
-private:
-    juce::File settings;
-};
 ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new MessageLoopEnvironment);
+    ::testing::AddGlobalTestEnvironment(new HeadlessJuceEnvironment);
 
 // The send of an opened project, paced without waiting, on the time of the
 // test's clock (which the test sets as it moves the timers).
