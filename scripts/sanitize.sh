@@ -10,10 +10,11 @@
 # Extra arguments go to both ctest runs (for example -R Simulator). The GUI
 # tests run inside a virtual X display (xvfb-run).
 #
-# KESTRA_SANITIZE_PROGRAMS="SimulatorTests StressTests" builds only those test
-# programs (and what they link) and runs them, each whole; further arguments
-# then go to each program (for example --gtest_filter=...). CI runs
-# ThreadSanitizer so on the programs that exercise the threads (.ci/run). Reports that come from
+# KESTRA_SANITIZE_PROGRAMS="CoreTests WindowTests:Stress.*:Pictures.*" builds
+# only those test programs (and what they link) and runs them: a program
+# alone runs whole, a program with a colon runs the Google Test filter after
+# it. Further arguments go to each program. CI runs ThreadSanitizer so on the
+# tests that exercise the threads (.ci/run). Reports that come from
 # libraries outside this project are suppressed in scripts/sanitizers/*.supp,
 # each entry with its reason; our own code gets no suppression.
 set -euo pipefail
@@ -59,8 +60,8 @@ run() {
         -DKESTRA_SANITIZE="$sanitizers" -DKESTRA_BUILD_BENCHMARKS=OFF -DKESTRA_WERROR=ON \
         -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$x_libraries" >/dev/null
     local targets=()
-    for program in ${KESTRA_SANITIZE_PROGRAMS:-}; do
-        targets+=(--target "$program")
+    for entry in ${KESTRA_SANITIZE_PROGRAMS:-}; do
+        targets+=(--target "${entry%%:*}")
     done
     cmake --build "$build_dir" -j "$jobs" "${targets[@]}"
     if [ ${#targets[@]} -eq 0 ]; then
@@ -70,12 +71,15 @@ run() {
         xvfb-run -a -s "-screen 0 1280x800x24" \
             ctest --test-dir "$build_dir" --output-on-failure -j "$jobs" -L gui "$@"
     else
-        # Each program built runs whole, each in a virtual display of its own
-        # (the window tests need one); the first report or failure ends the run.
+        # Each program runs in a virtual display of its own (the window tests
+        # need one); the first report or failure ends the run.
         echo "== ${sanitizers}: ${KESTRA_SANITIZE_PROGRAMS} (xvfb-run)"
-        for program in ${KESTRA_SANITIZE_PROGRAMS}; do
-            echo "== ${sanitizers}: ${program}"
-            xvfb-run -a -s "-screen 0 1280x800x24" "$build_dir/tests/$program" --gtest_brief=1 "$@"
+        for entry in ${KESTRA_SANITIZE_PROGRAMS}; do
+            local program="${entry%%:*}" filter=()
+            [ "$program" = "$entry" ] || filter=(--gtest_filter="${entry#*:}")
+            echo "== ${sanitizers}: ${program} ${filter[*]}"
+            xvfb-run -a -s "-screen 0 1280x800x24" "$build_dir/tests/$program" --gtest_brief=1 \
+                "${filter[@]}" "$@"
         done
     fi
 }

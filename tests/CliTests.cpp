@@ -19,21 +19,11 @@
 using namespace kestra;
 using namespace kestra::testing;
 
+// No display either: the command line needs none.
+KESTRA_HEADLESS_TEST_ENVIRONMENT;
+
 namespace
 {
-// No display either: the command line needs none.
-class MessageLoopEnvironment final : public HeadlessJuceEnvironment
-{
-public:
-    void SetUp() override
-    {
-        unsetenv("DISPLAY");
-        HeadlessJuceEnvironment::SetUp();
-    }
-};
-::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new MessageLoopEnvironment);
-
 class CliBesideCore : public ::testing::TestWithParam<const char*>
 {
 protected:

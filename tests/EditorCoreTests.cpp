@@ -21,11 +21,10 @@ using namespace kestra;
 using namespace kestra::testing;
 using namespace std::chrono_literals;
 
+KESTRA_HEADLESS_TEST_ENVIRONMENT;
+
 namespace
 {
-::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new HeadlessJuceEnvironment);
-
 // The send of an opened project, paced without waiting, on the time of the
 // test's clock (which the test sets as it moves the timers).
 struct InstantClock final : projectfile::PacingClock

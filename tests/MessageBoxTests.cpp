@@ -6,6 +6,7 @@
 
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
+#include "support/LookAndFeelEnvironment.h"
 
 #include "ScreenPixels.h"
 
@@ -18,32 +19,13 @@
 #include <optional>
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
+KESTRA_EDITOR_LOOK_AND_FEEL_ENVIRONMENT;
 
 using namespace kestra;
 using kestra::testing::pumpUntil;
 
 namespace
 {
-class EditorLookAndFeelEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        lookAndFeel = std::make_unique<EditorLookAndFeel>();
-        juce::LookAndFeel::setDefaultLookAndFeel(lookAndFeel.get());
-    }
-    void TearDown() override
-    {
-        juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
-        lookAndFeel.reset();
-    }
-
-private:
-    std::unique_ptr<EditorLookAndFeel> lookAndFeel;
-};
-::testing::Environment* const editorLookAndFeelEnvironment =
-    ::testing::AddGlobalTestEnvironment(new EditorLookAndFeelEnvironment);
-
 // Collects what is written with juce::Logger.
 class LogCapture : public juce::Logger
 {

@@ -3,6 +3,7 @@
 // the "Arial" substitute, and that no widget outlives its look-and-feel.
 
 #include "support/GuiTestSupport.h"
+#include "support/LookAndFeelEnvironment.h"
 
 #include "editor/MessageTexts.h"
 #include "ui/CustomAlertWindow.h"
@@ -13,34 +14,12 @@
 #include <cmath>
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
+KESTRA_EDITOR_LOOK_AND_FEEL_ENVIRONMENT;
 
 using namespace kestra;
 
 namespace
 {
-// The application's default look-and-feel, as the editor installs it, made
-// the default before any test measures a font.
-class EditorLookAndFeelEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        lookAndFeel = std::make_unique<EditorLookAndFeel>();
-        juce::LookAndFeel::setDefaultLookAndFeel(lookAndFeel.get());
-    }
-    void TearDown() override
-    {
-        juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
-        lookAndFeel.reset();
-    }
-
-private:
-    std::unique_ptr<EditorLookAndFeel> lookAndFeel;
-};
-// Registered after the JUCE environment of this file, so it is set up after it.
-::testing::Environment* const editorLookAndFeelEnvironment =
-    ::testing::AddGlobalTestEnvironment(new EditorLookAndFeelEnvironment);
-
 juce::Font arial(float height, int style = juce::Font::plain)
 {
     return juce::Font("Arial", height, style);

@@ -89,7 +89,8 @@ inline bool isReleased(const juce::Button& button)
 
 } // namespace kestra::testing
 
-// Use in exactly one file of a test program that needs the message loop.
+// Use in every file of a window test program: the program gets one
+// environment however many files say so.
 #define KESTRA_JUCE_TEST_ENVIRONMENT                                                               \
-    static ::testing::Environment* const kestraJuceEnvironment =                                   \
+    inline ::testing::Environment* const kestraJuceEnvironment =                                   \
         ::testing::AddGlobalTestEnvironment(new ::kestra::testing::JuceEnvironment)
