@@ -25,7 +25,7 @@ if(NOT WIN32)
         set_tests_properties(CliCommands PROPERTIES LABELS headless TIMEOUT 300 ENVIRONMENT
             "KESTRA_CLI=$<TARGET_FILE:kestra-cli>;PYTHONDONTWRITEBYTECODE=1")
     endif()
-    kestra_add_test(CliTests SOURCES CliTests.cpp ${PROJECT_SOURCE_DIR}/cli/ParameterText.cpp
+    kestra_add_test(CliTests SOURCES CliTests.cpp
         LIBS kestra_editor kestra_sim)
     target_compile_definitions(CliTests PRIVATE KESTRA_CLI_PATH="$<TARGET_FILE:kestra-cli>")
     add_dependencies(CliTests kestra-cli)

@@ -1,0 +1,3 @@
+# Snapshots: the store, the table of differences, and the core's triggers,
+# recall and compare on the simulated instrument, headless.
+kestra_add_test(SnapshotTests SOURCES SnapshotTests.cpp LIBS kestra_editor kestra_sim)
