@@ -857,6 +857,36 @@ bool Editor::deleteSnapshot(int id)
     return true;
 }
 
+void Editor::askToRenameSnapshot(int id)
+{
+    const auto info = snapshotStore.info(id);
+    if (!info.has_value())
+        return;
+    dialogs.askText(texts::snapshotLabelQuestion, info->label,
+                    whileAlive(
+                        [this, id](std::optional<std::string> typed)
+                        {
+                            if (typed.has_value())
+                                renameSnapshot(id, *typed);
+                        }));
+}
+
+void Editor::askToDeleteSnapshot(int id)
+{
+    const auto info = snapshotStore.info(id);
+    if (!info.has_value())
+        return;
+    dialogs.ask(std::string(texts::snapshotDeletePrefix) + "\"" + info->label + "\"" +
+                    texts::snapshotDeleteSuffix,
+                {texts::yes, texts::no}, noButton,
+                whileAlive(
+                    [this, id](int button)
+                    {
+                        if (button == yesButton)
+                            deleteSnapshot(id);
+                    }));
+}
+
 void Editor::exportSnapshot(int id, std::function<void()> whenClosed)
 {
     dialogs.chooseFile(

@@ -179,6 +179,10 @@ public:
     std::vector<DifferenceRow> differences(int id) const;
     bool renameSnapshot(int id, const std::string& label);
     bool deleteSnapshot(int id);
+    // Rename and Delete of the window: the new label asked for; the deletion
+    // confirmed (the focus on "No").
+    void askToRenameSnapshot(int id);
+    void askToDeleteSnapshot(int id);
     // Export...: with the file chooser; a file already chosen.
     void exportSnapshot(int id, std::function<void()> whenClosed = {});
     void exportSnapshotTo(int id, const juce::File& file);
