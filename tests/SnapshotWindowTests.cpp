@@ -55,6 +55,24 @@ TEST(SnapshotsWindow, KeysListTableRecallAndCompare)
     ASSERT_TRUE(pumpUntil([&] { return rig.isConnectedAndIdle(); }));
     EXPECT_TRUE(shown.snapshotText(0).contains("Before compare"));
 
+    // Ctrl+Shift+S: the label is typed into the box, and OK takes it.
+    const auto ctrlShiftS = juce::KeyPress(
+        's', juce::ModifierKeys::commandModifier | juce::ModifierKeys::shiftModifier, 0);
+    ASSERT_TRUE(rig.editor.keyPressed(ctrlShiftS));
+    auto* box = rig.probe.messageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageOf(*box), texts::snapshotLabelQuestion);
+    EXPECT_EQ(buttonTextsOf(*box), (juce::StringArray{"OK", "Cancel"}));
+    auto* label = box->getTextEditor("text");
+    ASSERT_NE(label, nullptr);
+    label->setText("Warm Gospel");
+    for (auto* child : box->getChildren())
+        if (auto* button = dynamic_cast<juce::TextButton*>(child))
+            if (button->getButtonText() == "OK")
+                button->triggerClick();
+    ASSERT_TRUE(pumpUntil([&] { return shown.snapshotText(0).contains("Warm Gospel"); }));
+    EXPECT_EQ(rig.probe.messageBox(), nullptr);
+
     if (const auto* shot = std::getenv("KESTRA_SNAPSHOTS_SHOT"))
     {
         const auto image = window->createComponentSnapshot(window->getLocalBounds());
