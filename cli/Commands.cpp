@@ -1,10 +1,10 @@
 #include "cli/Commands.h"
 
-#include "cli/ParameterText.h"
 #include "editor/MessageTexts.h"
 #include "files/ProjectFile.h"
 #include "link/Sysex.h"
 #include "model/Conversions.h"
+#include "model/ParameterText.h"
 #include "model/ProjectRecord.h"
 
 #include <cstring>

@@ -123,6 +123,17 @@ void TerminalDialogs::notice(const std::string& text, std::function<void()> then
             });
 }
 
+void TerminalDialogs::askText(const std::string&, const std::string& initial,
+                              std::function<void(std::optional<std::string> typed)> onAnswer)
+{
+    juce::MessageManager::callAsync(
+        [initial, onAnswer, stillAlive = alive]
+        {
+            if (*stillAlive)
+                onAnswer(initial);
+        });
+}
+
 void TerminalDialogs::ask(const std::string& text, const std::vector<std::string>& buttons,
                           int focusedButton, std::function<void(int button)> onAnswer)
 {

@@ -52,6 +52,9 @@ public:
     void notice(const std::string& text, std::function<void()> then) override;
     void ask(const std::string& text, const std::vector<std::string>& buttons, int focusedButton,
              std::function<void(int button)> onAnswer) override;
+    // The command line names what it wants: a text box takes its initial text.
+    void askText(const std::string& text, const std::string& initial,
+                 std::function<void(std::optional<std::string> typed)> onAnswer) override;
     std::unique_ptr<Progress> progress(const std::string& text,
                                        std::function<void()> onCancel) override;
     void chooseFile(FileKind kind, const juce::File& startAt,

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,16 @@ public:
     // of the button pressed, or `closed`.
     virtual void ask(const std::string& text, const std::vector<std::string>& buttons,
                      int focusedButton, std::function<void(int button)> onAnswer) = 0;
+
+    // A line of text to type, starting as `initial`, with "OK" and "Cancel".
+    // onAnswer gets the text, or nothing when the box went without OK.
+    // Without a face of its own to type in, the initial text is taken.
+    virtual void askText(const std::string& text, const std::string& initial,
+                         std::function<void(std::optional<std::string> typed)> onAnswer)
+    {
+        juce::ignoreUnused(text);
+        onAnswer(initial);
+    }
 
     // A box that stays while work goes on. Its handle changes the text, shows
     // a bar (from the first setProgress on) and closes it; a handle whose box

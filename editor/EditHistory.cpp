@@ -87,6 +87,38 @@ private:
     bool done = true;
 };
 
+// A recall's step: undone and redone as a recall of the values it replaced or brought.
+class EditHistory::RecallStep final : public juce::UndoableAction
+{
+public:
+    RecallStep(const Editor& editorToUse, const ProjectRecord& recordBefore,
+               const ProjectRecord& recordAfter)
+        : editor(editorToUse), before(recordBefore), after(recordAfter)
+    {
+    }
+
+    bool perform() override
+    {
+        if (!done)
+            editor.restoreRecall(after);
+        done = false;
+        return true;
+    }
+
+    bool undo() override
+    {
+        editor.restoreRecall(before);
+        return true;
+    }
+
+    int getSizeInUnits() override { return 1; }
+
+private:
+    const Editor& editor;
+    ProjectRecord before, after;
+    bool done = true;
+};
+
 EditHistory::EditHistory(Editor editorToUse) : editor(std::move(editorToUse)) {}
 
 void EditHistory::gestureStarted()
@@ -121,6 +153,13 @@ void EditHistory::projectOpened(const ProjectRecord& before, const ProjectRecord
     if (undoManager.isPerformingUndoRedo())
         return;
     add(new ProjectStep(editor, before, opened), true);
+}
+
+void EditHistory::recalled(const ProjectRecord& before, const ProjectRecord& after)
+{
+    if (undoManager.isPerformingUndoRedo())
+        return;
+    add(new RecallStep(editor, before, after), true);
 }
 
 bool EditHistory::undo()

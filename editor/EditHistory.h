@@ -3,7 +3,8 @@
 // The user's edits, for undo and redo, kept by a juce::UndoManager. A step is
 // one slider gesture (mouse down to mouse up, however many values it passed
 // through), one keyboard or wheel change, one selector choice, one
-// double-click back to the default, or one opened project. Values the
+// double-click back to the default, one opened project or one recalled
+// snapshot. Values the
 // instrument reports are never steps.
 //
 // A parameter step keeps the stored values of the parameters its change sent,
@@ -37,6 +38,8 @@ public:
             restoreParameters;
         // Takes the record as an opened project (the same checks, send and box).
         std::function<void(const ProjectRecord& record)> restoreProject;
+        // Takes the record's values as a recalled snapshot (only what differs is sent).
+        std::function<void(const ProjectRecord& record)> restoreRecall;
     };
 
     explicit EditHistory(Editor editor);
@@ -50,6 +53,8 @@ public:
                           const ParameterValues& before, const ParameterValues& after);
     // A project was opened: the record before, and the record of the file.
     void projectOpened(const ProjectRecord& before, const ProjectRecord& opened);
+    // A snapshot was recalled: the record before and after.
+    void recalled(const ProjectRecord& before, const ProjectRecord& after);
 
     bool undo();
     bool redo();
@@ -62,6 +67,7 @@ public:
 private:
     class ParameterStep;
     class ProjectStep;
+    class RecallStep;
     void add(juce::UndoableAction* step, bool newStep);
 
     Editor editor;

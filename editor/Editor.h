@@ -13,6 +13,8 @@
 //   ProjectFileController      save and open: read, check, take, notices
 //   TonewheelFileController    load a tonewheel file and start its upload
 //   EditHistory     undo and redo of the user's edits
+//   SnapshotStore   the snapshots: taken before what overwrites a sound, on
+//                   demand, recalled and compared (A/B)
 // and is the controllers' view: it turns what they show into Dialogs calls
 // and EditorListener calls. It asks through Dialogs and never waits for an
 // answer. It needs no component and links no GUI module.
@@ -25,6 +27,8 @@
 #include "editor/EditHistory.h"
 #include "files/ProjectFileController.h"
 #include "files/ProjectSendController.h"
+#include "files/SnapshotDifference.h"
+#include "files/SnapshotStore.h"
 #include "files/TonewheelFileController.h"
 #include "link/DeviceLink.h"
 #include "link/LinkSupervisor.h"
@@ -75,6 +79,8 @@ public:
     virtual void projectSendEnded() {}
     // A tonewheel upload has ended: finished, or failed or cancelled.
     virtual void tonewheelUploadEnded(bool finished) { juce::ignoreUnused(finished); }
+    // The snapshots, the one selected, or what Compare plays have changed.
+    virtual void snapshotsChanged() {}
 };
 
 class Editor final : private juce::MessageListener,
@@ -88,9 +94,11 @@ class Editor final : private juce::MessageListener,
 {
 public:
     // With no services, the system's MIDI ports. With no timers, JUCE timers
-    // on the message thread; with no clock, the steady clock.
+    // on the message thread; with no clock, the steady clock. With no
+    // snapshot folder, "Snapshots" in the settings folder.
     Editor(std::unique_ptr<MidiServices> services, Dialogs& dialogs, LinkTimers* timers = nullptr,
-           projectfile::PacingClock* pacingClock = nullptr);
+           projectfile::PacingClock* pacingClock = nullptr,
+           const juce::File& snapshotFolder = juce::File());
     ~Editor() override;
 
     void addListener(EditorListener* listener);
@@ -139,6 +147,45 @@ public:
     void openProjectFrom(const juce::File& file);
     void saveProjectTo(const juce::File& file);
     void loadTonewheelFrom(const juce::File& file, int slot);
+
+    // ---- snapshots ----------------------------------------------------------------------
+    // The automatic ones are taken by the commands themselves: when the
+    // handshake's dump completes, before an opened project or a reset is sent,
+    // after a store is confirmed, and before a dump replaces values changed
+    // while not connected.
+    const SnapshotStore& snapshots() const { return snapshotStore; }
+    // On demand: asks for a label (Cancel takes none).
+    void takeSnapshot();
+    // On demand with its label; its id, or -1 when it could not be written.
+    int takeSnapshot(const std::string& label);
+    // The snapshot the window has selected: Compare's B. -1: none (Compare
+    // then takes the newest).
+    void selectSnapshot(int id);
+    int selectedSnapshot() const { return selected; }
+    // The current values become the snapshot's, as one undo step; a connected
+    // instrument gets the parameters that differ, paced in bulk mode as after
+    // an opening. Not while a box is open, a send runs or the link is busy.
+    bool recall(int id);
+    // Switches between A (the current edit) and B (the selected snapshot),
+    // sending only what differs. The first switch to B keeps A as a snapshot
+    // ("Before compare"); an edit while on B makes B the current edit.
+    bool compare();
+    bool isComparing() const { return comparing; }
+    bool isPlayingB() const { return comparing && playingB; }
+    // The snapshot B of the compare under way, and A kept as a snapshot.
+    int compareB() const { return comparing ? compareBId : -1; }
+    int compareA() const { return comparing ? compareAId : -1; }
+    // Every control whose value differs between the snapshot and the current values.
+    std::vector<DifferenceRow> differences(int id) const;
+    bool renameSnapshot(int id, const std::string& label);
+    bool deleteSnapshot(int id);
+    // Rename and Delete of the window: the new label asked for; the deletion
+    // confirmed (the focus on "No").
+    void askToRenameSnapshot(int id);
+    void askToDeleteSnapshot(int id);
+    // Export...: with the file chooser; a file already chosen.
+    void exportSnapshot(int id, std::function<void()> whenClosed = {});
+    void exportSnapshotTo(int id, const juce::File& file);
 
     // ---- the timers' expiries -----------------------------------------------------------
     void timerExpired(int timerId);
@@ -205,6 +252,19 @@ private:
     // An undo or redo step: values stored, shown, and sent when connected.
     void restoreParameters(const SendList& numbers, const ParameterValues& values);
     void chooseFileToSave(const juce::File& startAt, std::function<void()> whenClosed);
+
+    // Snapshots: one the editor takes by itself, of the given record.
+    void takeAutomaticSnapshot(const std::string& label, const ProjectRecord& record,
+                               bool connected);
+    int keepSnapshot(const std::string& label, const ProjectRecord& record, bool connected,
+                     bool automatic);
+    // The record takes the values as a recall does (a connected instrument
+    // gets what differs, paced); with a step for the history or without.
+    void applyRecord(const ProjectRecord& target, bool asStep);
+    bool canRecall() const;
+    // An edit of the user's: remembered while not connected, and the end of a compare.
+    void userEdited();
+    void endCompare();
     // A callback that does nothing once the editor has gone.
     template <typename Function> auto whileAlive(Function function);
 
@@ -241,6 +301,20 @@ private:
 
     // The boxes that stay while work goes on; each closes with its handle.
     std::unique_ptr<Dialogs::Progress> searchingBox, transmissionBox, transferBox;
+
+    SnapshotStore snapshotStore;
+    int selected = -1;
+    // Values the user changed or opened while not connected, which the next
+    // handshake's dump would replace.
+    bool offlineEdits = false;
+    bool automaticNotSavedSaid = false;
+    // The file being opened, for its snapshot's label.
+    juce::String openingFileName;
+    // Compare: A is the record kept as snapshot compareAId, B the snapshot compareBId.
+    bool comparing = false;
+    bool playingB = false;
+    int compareAId = -1, compareBId = -1;
+    ProjectRecord compareARecord;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE(Editor)
     JUCE_DECLARE_NON_COPYABLE(Editor)

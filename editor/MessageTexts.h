@@ -52,6 +52,15 @@ constexpr const char* fileCorrupted = "  The selected file is corrupted.  ";
 constexpr const char* projectNotSaved = "  The project file could not be saved.  ";
 constexpr const char* transmittingParameters = "  Transmitting all parameters to the device...  ";
 
+// Snapshots
+constexpr const char* snapshotLabelQuestion = "  Label of the snapshot:  ";
+constexpr const char* snapshotsLeftOut =
+    "  Some snapshots could not be read.  \n  The others are kept.  ";
+constexpr const char* snapshotNotSaved = "  The snapshot could not be saved.  ";
+// The question reads: deletePrefix, a double quote, the label, a double quote, deleteSuffix.
+constexpr const char* snapshotDeletePrefix = "  Delete the snapshot ";
+constexpr const char* snapshotDeleteSuffix = "?  ";
+
 // Tonewheel upload. The confirmation reads: warningPrefix, a double quote,
 // the slot's name, a double quote, willBeLost.
 constexpr const char* tonewheelWarningPrefix = "  Warning!  ";

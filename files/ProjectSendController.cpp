@@ -19,10 +19,19 @@ ProjectSendController::ProjectSendController(DeviceLink& deviceLink, LinkHost& l
 
 void ProjectSendController::start(int last)
 {
+    std::vector<int> all;
+    for (int n = 0; n <= last; ++n)
+        all.push_back(n);
+    start(std::move(all));
+}
+
+void ProjectSendController::start(std::vector<int> list)
+{
     end(); // a send still running gives way to this one
     view.showTransmissionBox();
     boxOpen = true;
-    lastParameter = last;
+    waiting = true;
+    numbers = std::move(list);
     dueMs = clock.nowMs() + projectfile::transmissionDelayMs;
     timers.start(BulkSendTimer, projectfile::transmissionDelayMs);
 }
@@ -34,7 +43,7 @@ void ProjectSendController::start(int last)
 // little early; the send then waits for the rest of its 200 ms.
 void ProjectSendController::timerExpired()
 {
-    if (lastParameter < 0)
+    if (!waiting)
         return;
     const double early = dueMs - clock.nowMs();
     if (early > 0.0)
@@ -42,7 +51,7 @@ void ProjectSendController::timerExpired()
         timers.start(BulkSendTimer, std::max(1, static_cast<int>(std::ceil(early))));
         return;
     }
-    const int last = std::exchange(lastParameter, -1);
+    waiting = false;
 
     // A link that went away takes the rest of the send with it.
     if (!supervisor.isConnected())
@@ -54,7 +63,8 @@ void ProjectSendController::timerExpired()
     // Nothing else goes to the instrument between the two bulk mode
     // messages: the heartbeat waits until the send is over.
     heartbeatSuspended = supervisor.suspendHeartbeat();
-    pacer.start(last);
+    pacer.start(std::move(numbers));
+    numbers.clear();
 }
 
 void ProjectSendController::sendEnded(int send)
@@ -69,7 +79,7 @@ void ProjectSendController::sendEnded(int send)
 void ProjectSendController::end()
 {
     timers.stop(BulkSendTimer);
-    lastParameter = -1;
+    waiting = false;
     if (pacer.stop())
         link.sendBulkModeMessage(0);
 
@@ -84,7 +94,7 @@ void ProjectSendController::end()
 void ProjectSendController::shutDown()
 {
     timers.stop(BulkSendTimer);
-    lastParameter = -1;
+    waiting = false;
     if (pacer.stop())
         link.sendBulkModeMessage(0);
 }

@@ -17,6 +17,7 @@
 #include "link/LinkTimers.h"
 
 #include <atomic>
+#include <vector>
 
 namespace kestra
 {
@@ -42,6 +43,9 @@ public:
     // An opening while connected: the box, and the send of parameters
     // 0 ... lastParameter 200 ms from now. A send still running gives way.
     void start(int lastParameter);
+    // The same for the given parameters only, in that order: a recalled
+    // snapshot sends what differs from the values it replaced.
+    void start(std::vector<int> numbers);
     // BulkSendTimer's expiry: the send itself, unless the timer came early.
     void timerExpired();
     // ProjectSendEnded from the pacer; a late word of a send already ended or
@@ -59,7 +63,7 @@ public:
     void setLinkUp(bool up) { linkUp = up; }
 
     // Waiting for BulkSendTimer or pacing.
-    bool isSending() const { return lastParameter >= 0 || pacer.isRunning(); }
+    bool isSending() const { return waiting || pacer.isRunning(); }
 
 private:
     class Outlet final : public projectfile::ProjectSendPacer::Outlet
@@ -83,8 +87,10 @@ private:
     projectfile::PacingClock& clock;
 
     std::atomic<bool> linkUp{false};
-    int lastParameter = -1; // of the send BulkSendTimer waits to start; -1: none
-    double dueMs = 0.0;     // when it is due, on the pacer's clock
+    // The send BulkSendTimer waits to start.
+    bool waiting = false;
+    std::vector<int> numbers;
+    double dueMs = 0.0; // when it is due, on the pacer's clock
     bool heartbeatSuspended = false;
     bool boxOpen = false;
     Outlet outlet{*this};

@@ -39,6 +39,14 @@ ProjectSendPacer::~ProjectSendPacer()
 
 int ProjectSendPacer::start(int lastParameter)
 {
+    std::vector<int> numbers;
+    for (int n = 0; n <= lastParameter; ++n)
+        numbers.push_back(n);
+    return start(std::move(numbers));
+}
+
+int ProjectSendPacer::start(std::vector<int> numbers)
+{
     stop();
     {
         const std::lock_guard<std::mutex> guard(lock);
@@ -46,7 +54,7 @@ int ProjectSendPacer::start(int lastParameter)
         bulkModeOn = false;
     }
     const int send = ++sendNumber;
-    worker = std::thread([this, lastParameter, send] { run(lastParameter, send); });
+    worker = std::thread([this, list = std::move(numbers), send] { run(list, send); });
     return send;
 }
 
@@ -72,14 +80,14 @@ bool ProjectSendPacer::waitFor(double deadlineMs)
     return !stopping;
 }
 
-void ProjectSendPacer::run(int lastParameter, int send)
+void ProjectSendPacer::run(const std::vector<int>& numbers, int send)
 {
 #if defined(__linux__)
     // Wake on the deadline itself: the kernel may otherwise add up to 50 µs
     // to every one of the hundred waits.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
-    const int count = lastParameter + 1; // parameters, then BulkModeMessage 0
+    const int count = static_cast<int>(numbers.size()); // parameters, then BulkModeMessage 0
     const double startMs = clock.nowMs();
     double previousEndMs = startMs;
     for (int k = 0; k <= count; ++k)
@@ -98,7 +106,7 @@ void ProjectSendPacer::run(int lastParameter, int send)
             bulkModeOn = true;
         }
         if (k < count)
-            outlet.sendParameter(k);
+            outlet.sendParameter(numbers[static_cast<size_t>(k)]);
         else
         {
             outlet.sendBulkMode(0);

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace kestra::projectfile
 {
@@ -71,6 +72,10 @@ public:
     // running is stopped first. Returns the number of this send (what
     // postSendEnded passes), so that a late word of an earlier one is told apart.
     int start(int lastParameter);
+    // The same for the given parameters only, in the list's order (a recalled
+    // snapshot sends only what differs): the k-th of them takes the place of
+    // parameter k above.
+    int start(std::vector<int> numbers);
 
     // Ends the send, waiting for a message on its way to leave: nothing of it
     // goes out afterwards. True when BulkModeMessage 1 went out and 0 did not,
@@ -82,7 +87,7 @@ public:
     int currentSend() const { return sendNumber; }
 
 private:
-    void run(int lastParameter, int send);
+    void run(const std::vector<int>& numbers, int send);
     // Waits until deadlineMs; false when stopped meanwhile.
     bool waitFor(double deadlineMs);
 

@@ -46,4 +46,9 @@ juce::PropertiesFile::Options settingsFileOptions()
     return options;
 }
 
+juce::File settingsFolder()
+{
+    return juce::File(settingsFolderName());
+}
+
 } // namespace kestra

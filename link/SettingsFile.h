@@ -15,4 +15,7 @@ namespace kestra
 
 juce::PropertiesFile::Options settingsFileOptions();
 
+// The folder that holds the settings file (and the snapshots' folder).
+juce::File settingsFolder();
+
 } // namespace kestra

@@ -140,9 +140,9 @@ INSTANTIATE_TEST_SUITE_P(Instruments, CliBesideCore,
 
 } // namespace
 
-// ---- the controls' names and values on the command line (cli/ParameterText.h) ----------------
+// ---- the controls' names and values on the command line (model/ParameterText.h) ----------------
 
-#include "cli/ParameterText.h"
+#include "model/ParameterText.h"
 
 namespace
 {

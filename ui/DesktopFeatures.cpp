@@ -1,12 +1,14 @@
 // What a desktop editor is expected to do beyond its own commands: the keys
 // of undo and redo (the editor's history), the MIDI monitor window
-// (ui/MidiMonitorWindow.h), and files dropped on the window or given on the
+// (ui/MidiMonitorWindow.h), the Snapshots window and its keys
+// (ui/SnapshotsWindow.h), and files dropped on the window or given on the
 // command line.
 
 #include "files/ProjectFile.h"
 #include "files/TonewheelFile.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MidiMonitorWindow.h"
+#include "ui/SnapshotsWindow.h"
 
 namespace kestra
 {
@@ -34,6 +36,9 @@ enum class EditorKey
     undo,
     redo,
     monitor,
+    snapshots,
+    compare,
+    takeSnapshot,
 };
 
 // Ctrl on Linux and Windows, Cmd on macOS (the command modifier).
@@ -51,6 +56,12 @@ EditorKey editorKeyFor(const juce::KeyPress& key)
         return EditorKey::redo;
     if (c == 'm' && !shift)
         return EditorKey::monitor;
+    if (c == 'h' && !shift)
+        return EditorKey::snapshots;
+    if (c == 'b' && !shift)
+        return EditorKey::compare;
+    if (c == 's' && shift)
+        return EditorKey::takeSnapshot;
     return EditorKey::none;
 }
 
@@ -102,6 +113,15 @@ bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
     case EditorKey::monitor:
         toggleMidiMonitor();
         return true;
+    case EditorKey::snapshots:
+        toggleSnapshots();
+        return true;
+    case EditorKey::compare:
+        editor.compare();
+        return true;
+    case EditorKey::takeSnapshot:
+        editor.takeSnapshot();
+        return true;
     case EditorKey::none:
         break;
     }
@@ -126,6 +146,26 @@ void MainContentComponent::toggleMidiMonitor()
     }
     midiMonitor->setVisible(true);
     midiMonitor->toFront(false); // the editor keeps the keyboard
+}
+
+// ---- the Snapshots window ------------------------------------------------------------------
+
+void MainContentComponent::toggleSnapshots()
+{
+    if (snapshots == nullptr)
+    {
+        snapshots = std::make_unique<SnapshotsWindow>(editor, [this](const juce::KeyPress& key)
+                                                      { return handleEditorKey(key); });
+        snapshots->placeBeside(*getTopLevelComponent());
+    }
+    if (snapshots->isVisible())
+    {
+        snapshots->setVisible(false);
+        return;
+    }
+    snapshots->snapshots().update();
+    snapshots->setVisible(true);
+    snapshots->toFront(false); // the editor keeps the keyboard
 }
 
 // ---- files from the desktop ------------------------------------------------------------------

@@ -161,6 +161,34 @@ void JuceDialogs::ask(const std::string& text, const std::vector<std::string>& b
     showMessageBox(fromUtf8(text), buttons, focusedButton, std::move(onAnswer));
 }
 
+void JuceDialogs::askText(const std::string& text, const std::string& initial,
+                          std::function<void(std::optional<std::string> typed)> onAnswer)
+{
+    // The box is gone when its answer comes: the text is followed as it is typed.
+    auto typed = std::make_shared<juce::String>(fromUtf8(initial));
+    showMessageBox(fromUtf8(text), {texts::ok, texts::cancel}, -1,
+                   [typed, onAnswer](int button)
+                   {
+                       if (button == 0)
+                           onAnswer(typed->toStdString());
+                       else
+                           onAnswer(std::nullopt);
+                   });
+    box->addTextEditor("text", *typed);
+    if (auto* editor = box->getTextEditor("text"))
+    {
+        editor->onTextChange = [typed, editor] { *typed = editor->getText(); };
+        // Return answers OK (a button's result is its index + 1).
+        editor->onReturnKey = [shown = juce::Component::SafePointer<CustomAlertWindow>(box.get())]
+        {
+            if (shown != nullptr)
+                shown->exitModalState(1);
+        };
+        editor->setSelectAllWhenFocused(true);
+        editor->grabKeyboardFocus();
+    }
+}
+
 std::unique_ptr<Dialogs::Progress> JuceDialogs::progress(const std::string& text,
                                                          std::function<void()> onCancel)
 {

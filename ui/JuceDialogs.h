@@ -33,6 +33,8 @@ public:
     using Dialogs::notice;
     void ask(const std::string& text, const std::vector<std::string>& buttons, int focusedButton,
              std::function<void(int button)> onAnswer) override;
+    void askText(const std::string& text, const std::string& initial,
+                 std::function<void(std::optional<std::string> typed)> onAnswer) override;
     std::unique_ptr<Progress> progress(const std::string& text,
                                        std::function<void()> onCancel) override;
     void chooseFile(FileKind kind, const juce::File& startAt,

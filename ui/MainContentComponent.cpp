@@ -5,6 +5,7 @@
 #include "ui/MidiMonitorWindow.h"
 #include "ui/ParameterSlider.h"
 #include "ui/Pictures.h"
+#include "ui/SnapshotsWindow.h"
 
 namespace kestra
 {
@@ -145,6 +146,7 @@ MainContentComponent::~MainContentComponent()
     if (windowWithKeys != nullptr)
         windowWithKeys->removeKeyListener(windowKeys.get());
     midiMonitor.reset();
+    snapshots.reset();
     for (auto& slider : sliders)
         if (slider != nullptr)
             slider->setLookAndFeel(nullptr);

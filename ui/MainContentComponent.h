@@ -29,6 +29,7 @@ namespace kestra
 {
 
 class MidiMonitorWindow;
+class SnapshotsWindow;
 
 class MainContentComponent final : public juce::Component,
                                    public juce::FileDragAndDropTarget,
@@ -61,9 +62,13 @@ public:
     void reshowCurrentPage();
 
     // ---- the editor's keys, the MIDI monitor, files from the desktop ------------------------
-    // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y, Ctrl+M, whichever control has the focus.
+    // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y, Ctrl+M, Ctrl+H, Ctrl+B, Ctrl+Shift+S,
+    // whichever control has the focus.
     bool handleEditorKey(const juce::KeyPress& key);
     void toggleMidiMonitor();
+    // The Snapshots window (Ctrl+H): shown beside the editor, or hidden.
+    void toggleSnapshots();
+    SnapshotsWindow* snapshotsWindow() { return snapshots.get(); }
     bool isInterestedInFileDrag(const juce::StringArray& files) override;
     void filesDropped(const juce::StringArray& files, int x, int y) override;
     // A file given by a drop or on the command line: a project opens as OPEN
@@ -152,6 +157,7 @@ private:
     Editor editor;
 
     std::unique_ptr<MidiMonitorWindow> midiMonitor;
+    std::unique_ptr<SnapshotsWindow> snapshots;    // listens to the editor: goes before it
     std::unique_ptr<juce::KeyListener> windowKeys; // on the top-level window
     juce::Component::SafePointer<juce::Component> windowWithKeys;
 

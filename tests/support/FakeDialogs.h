@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ public:
     // The button a question gets, by the start of its text; a question with
     // no answer in the table gets Dialogs::closed.
     void answer(const std::string& prefix, int button) { answers[prefix] = button; }
+    // What a text box gets, by the start of its text; none: its initial text.
+    // An empty optional: the user cancels.
+    void answerText(const std::string& prefix, std::optional<std::string> typed)
+    {
+        textAnswers[prefix] = std::move(typed);
+    }
     // The file a chooser of that kind gets; none: the user cancels.
     void chooseWith(FileKind kind, const juce::File& file) { files[kind] = file; }
 
@@ -75,6 +82,18 @@ public:
             if (text.rfind(prefix, 0) == 0)
                 button = answerButton;
         onAnswer(button);
+    }
+
+    void askText(const std::string& text, const std::string& initial,
+                 std::function<void(std::optional<std::string>)> onAnswer) override
+    {
+        show({text, {"OK", "Cancel"}, 0});
+        open = false;
+        std::optional<std::string> typed = initial;
+        for (const auto& [prefix, answerText] : textAnswers)
+            if (text.rfind(prefix, 0) == 0)
+                typed = answerText;
+        onAnswer(typed);
     }
 
     std::unique_ptr<Progress> progress(const std::string& text,
@@ -140,6 +159,7 @@ private:
     }
 
     std::map<std::string, int> answers;
+    std::map<std::string, std::optional<std::string>> textAnswers;
     std::map<FileKind, juce::File> files;
     std::function<void()> onCancel;
     int shown = 0; // the number of the open box

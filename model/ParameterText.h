@@ -1,6 +1,7 @@
 #pragma once
 
-// The controls of the window as a terminal names and shows them: every
+// The controls of the window as a terminal (and the snapshots' table of
+// differences) names and shows them: every
 // control that has a row on a page, by its label (with its page or view
 // before it where two rows share a label: "Classic Horn Level", "Rock Horn
 // Level"), its value as the control shows it, and typed values read as the
@@ -32,6 +33,9 @@ std::vector<const ParameterInfo*> controlsOfModel(int modelIndex);
 
 // A control's unique name.
 std::string controlName(const ParameterInfo& control);
+
+// A page's name ("Tone Generator"); empty for a number that is not a page's.
+std::string pageName(int page);
 
 // What the control shows for the stored values; `slotNames` are the
 // tonewheel slots' names as the instrument reported them.

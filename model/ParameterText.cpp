@@ -1,4 +1,4 @@
-#include "cli/ParameterText.h"
+#include "model/ParameterText.h"
 
 #include "model/Conversions.h"
 #include "model/PageLayout.h"
@@ -82,6 +82,11 @@ std::vector<const ParameterInfo*> controlsOfModel(int modelIndex)
         controls.push_back(control);
     }
     return controls;
+}
+
+std::string pageName(int page)
+{
+    return page >= 0 && page < numPages ? pageNames[page] : "";
 }
 
 std::string controlName(const ParameterInfo& control)

@@ -1,0 +1,538 @@
+// Snapshots: the store on disk (damage, pruning), the table of differences,
+// and the core taking them by itself, recalling and comparing them against
+// the simulated instrument, headless, on the test's clock.
+
+#include "support/FakeDialogs.h"
+#include "support/FakeLinkTimers.h"
+#include "support/HeadlessEnvironment.h"
+#include "support/MessageLoop.h"
+#include "support/SimulatorConfigs.h"
+
+#include "editor/Editor.h"
+#include "editor/MessageTexts.h"
+#include "files/ProjectFile.h"
+#include "files/SnapshotDifference.h"
+#include "files/SnapshotStore.h"
+#include "link/Sysex.h"
+#include "link/VirtualMidiServices.h"
+#include "sim/SimulatedInstrument.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+using namespace kestra;
+using namespace kestra::testing;
+using namespace std::chrono_literals;
+
+KESTRA_HEADLESS_TEST_ENVIRONMENT;
+
+namespace
+{
+juce::File freshFolder(const char* name)
+{
+    auto folder = juce::File::createTempFile(name);
+    folder.deleteRecursively();
+    return folder;
+}
+
+ProjectRecord recordWith(std::initializer_list<std::pair<int, float>> values)
+{
+    auto record = ProjectRecord::initial();
+    for (const auto& [n, value] : values)
+        record.parameterValues[static_cast<size_t>(n)] = value;
+    return record;
+}
+
+SnapshotInfo labelled(const std::string& label, bool automatic)
+{
+    SnapshotInfo info;
+    info.label = label;
+    info.automatic = automatic;
+    return info;
+}
+
+std::vector<std::string> labelsOf(const std::vector<SnapshotInfo>& list)
+{
+    std::vector<std::string> labels;
+    for (const auto& info : list)
+        labels.push_back(info.label);
+    return labels;
+}
+} // namespace
+
+// ---- the store on disk ----------------------------------------------------------------------
+
+struct StoreOnDisk : ::testing::Test
+{
+    ~StoreOnDisk() override { folder.deleteRecursively(); }
+    juce::File folder = freshFolder("kestra-snapshots");
+};
+
+// Whatever is damaged, a fresh store starts, says so once (load() is true
+// the first time only) and keeps every snapshot that can still be read.
+TEST_F(StoreOnDisk, DamageIsSkippedOnceAndTheRestIsKept)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(SnapshotStore&)> damage;
+        std::vector<std::string> labelsKept; // newest first
+    };
+    const std::string recovered = "Recovered snapshot";
+    const Case cases[] = {
+        {"index damaged",
+         [](SnapshotStore& s) { s.indexFile().replaceWithText("<snapsh&ts"); },
+         {recovered, recovered, recovered}},
+        {"index truncated",
+         [](SnapshotStore& s)
+         {
+             const auto text = s.indexFile().loadFileAsString();
+             s.indexFile().replaceWithText(text.substring(0, text.length() / 2));
+         },
+         {recovered, recovered, recovered}},
+        {"index missing",
+         [](SnapshotStore& s) { s.indexFile().deleteFile(); },
+         {recovered, recovered, recovered}},
+        {"a file refused: wrong magic",
+         [](SnapshotStore& s) { s.fileOf(2).replaceWithText("not a project"); },
+         {"third", "first"}},
+        {"a file refused: too short",
+         [](SnapshotStore& s)
+         {
+             const auto image = projectfile::toImage(ProjectRecord::initial());
+             s.fileOf(2).replaceWithData(image.data(), 100);
+         },
+         {"third", "first"}},
+        {"a file missing", [](SnapshotStore& s) { s.fileOf(2).deleteFile(); }, {"third", "first"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        folder.deleteRecursively();
+        SnapshotStore written(folder);
+        ASSERT_FALSE(written.load()); // no folder yet: an empty store, nothing to say
+        const auto a = recordWith({{4, 1.0f}}), b = recordWith({{4, 2.0f}}),
+                   c3 = recordWith({{4, 3.0f}});
+        ASSERT_EQ(written.add(labelled("first", true), a), 1);
+        ASSERT_EQ(written.add(labelled("second", false), b), 2);
+        ASSERT_EQ(written.add(labelled("third", true), c3), 3);
+        c.damage(written);
+
+        SnapshotStore reread(folder);
+        EXPECT_TRUE(reread.load());
+        EXPECT_EQ(labelsOf(reread.list()), c.labelsKept);
+        EXPECT_EQ(reread.record(1)->parameterValues, a.parameterValues);
+        EXPECT_EQ(reread.record(3)->parameterValues, c3.parameterValues);
+        // A new snapshot never takes the place of a file that was refused.
+        EXPECT_GE(reread.add(labelled("fourth", false), a), 4);
+
+        SnapshotStore again(folder);
+        EXPECT_FALSE(again.load()); // said once: the index was mended
+        EXPECT_EQ(again.list().size(), c.labelsKept.size() + 1);
+    }
+}
+
+TEST_F(StoreOnDisk, PruningKeepsTheNewestAutomaticAndEveryOnDemandOne)
+{
+    SnapshotStore store(folder);
+    store.load();
+    const int total = SnapshotStore::maxAutomatic + 10;
+    for (int k = 0; k < total; ++k)
+        store.add(labelled(std::to_string(k), k % 50 != 0), recordWith({{4, float(k)}}));
+
+    const auto list = store.list();
+    int automatic = 0;
+    std::vector<std::string> onDemand;
+    for (const auto& info : list)
+        info.automatic ? ++automatic : (onDemand.push_back(info.label), 0);
+    EXPECT_EQ(automatic, SnapshotStore::maxAutomatic);
+    EXPECT_EQ(onDemand, (std::vector<std::string>{"200", "150", "100", "50", "0"}));
+    EXPECT_EQ(list.front().label, std::to_string(total - 1));
+    // The oldest automatic ones went, files and all.
+    EXPECT_FALSE(store.info(2).has_value());
+    EXPECT_FALSE(store.fileOf(2).exists());
+    EXPECT_TRUE(store.fileOf(1).exists());
+
+    SnapshotStore reread(folder);
+    EXPECT_FALSE(reread.load());
+    EXPECT_EQ(labelsOf(reread.list()), labelsOf(list));
+}
+
+// ---- the table of differences ----------------------------------------------------------------
+
+TEST(SnapshotDifference, OneRowPerControlThatShowsADifferentValue)
+{
+    // A fixture pair: a level in dB, a frequency, the chorus pair's second
+    // value (shown by Chorus Level only), a setting and a bit-level change.
+    const auto current = ProjectRecord::initial();
+    auto snapshot = current;
+    auto& v = snapshot.parameterValues;
+    v[6] += 1000.0f;
+    v[chorusSecondParameter] += 0.25f;
+    v[tonewheelModelParameter] = 4.0f;
+    v[2] = std::nextafter(v[2], 1e9f);
+
+    const std::array<std::string, numTonewheelSlots> names{"S0", "S1", "S2", "S3", "S4", "S5"};
+    const auto rows = differenceRows(snapshot, current, names);
+    std::vector<std::string> shown;
+    for (const auto& row : rows)
+        shown.push_back(row.page + " | " + row.name + " | " + row.snapshot + " | " + row.current);
+    // The bit-level change shows the same text, but a recall would send it:
+    // it is listed. Chorus Mix reads both values of the pair.
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "Tone Generator | Click Level Percussion | -0.9 dB | -0.9 dB",
+                         "Tone Generator | Click Eq Frequency | 3500 Hz | 2500 Hz",
+                         "Vibrato and Chorus | Chorus Mix | 99 % | 100 %",
+                         "Vibrato and Chorus | Chorus Level | 0.2 dB | 0.0 dB",
+                         "Additional Functions | Tonewheel Model | S4 | S2",
+                     }));
+    // Model 3 has no settings page: the setting neither shows nor goes out.
+    auto tavo = current;
+    tavo.modelIndex = 3;
+    EXPECT_EQ(differenceRows(snapshot, tavo, names).size(), 4u);
+    EXPECT_EQ(differingParameters(v, current.parameterValues, 0),
+              (std::vector<int>{2, 6, chorusSecondParameter, tonewheelModelParameter}));
+    EXPECT_EQ(differingParameters(v, current.parameterValues, 3),
+              (std::vector<int>{2, 6, chorusSecondParameter}));
+    EXPECT_TRUE(differenceRows(current, current, names).empty());
+}
+
+// ---- the core on the simulated instrument ----------------------------------------------------
+
+namespace
+{
+// The send's pacing without waiting: every deadline the pacer waits for is
+// noted; time moves only as the test moves it.
+struct NotingClock final : projectfile::PacingClock
+{
+    std::atomic<double> now{0.0};
+    double nowMs() override { return now.load(); }
+    void waitUntil(double deadlineMs, std::unique_lock<std::mutex>&, std::condition_variable&,
+                   const bool&) override
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        deadlines.push_back(deadlineMs);
+    }
+    std::vector<double> takeDeadlines()
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        return std::exchange(deadlines, {});
+    }
+    std::mutex lock;
+    std::vector<double> deadlines;
+};
+
+struct Heard final : EditorListener
+{
+    std::atomic<int> sendsEnded{0};
+    int listChanges = 0;
+    void projectSendEnded() override { ++sendsEnded; }
+    void snapshotsChanged() override { ++listChanges; }
+};
+
+struct Core : ::testing::Test
+{
+    Core()
+        : editor(std::unique_ptr<MidiServices>(midi), dialogs, &timers, &clock, folder),
+          instrument(*midi, configFrom("model=1")) // a "Kestra Brio"
+    {
+        timers.onExpiry = [this](int id) { editor.timerExpired(id); };
+        editor.addListener(&heard);
+    }
+    ~Core() override
+    {
+        editor.removeListener(&heard);
+        folder.deleteRecursively();
+        files.deleteRecursively();
+    }
+
+    void advance(long long milliseconds)
+    {
+        while (milliseconds > 0)
+        {
+            const auto step = std::min<long long>(milliseconds, 500);
+            clock.now = static_cast<double>(timers.time() + step);
+            timers.advance(step);
+            milliseconds -= step;
+            pumpFor(10ms);
+        }
+    }
+    bool connect()
+    {
+        editor.connect(true);
+        return pumpUntil(
+            [&] {
+                return editor.isConnected() && editor.linkSupervisor().state() == Idle &&
+                       !dialogs.isOpen();
+            });
+    }
+    // A send started by an opening, a recall or a compare: its 200 ms, then its end.
+    bool sendCompletes()
+    {
+        const int before = heard.sendsEnded;
+        advance(projectfile::transmissionDelayMs);
+        return pumpUntil([&] { return heard.sendsEnded > before; }) && instrument.waitUntilIdle(2s);
+    }
+    std::vector<std::string> labels() const { return labelsOf(editor.snapshots().list()); }
+    // What the instrument received from its log position `from` on, heartbeats left out.
+    std::vector<sysex::Bytes> receivedSince(size_t from) const
+    {
+        const auto request = sysex::identityRequest();
+        std::vector<sysex::Bytes> received;
+        const auto log = instrument.log();
+        for (size_t k = from; k < log.size(); ++k)
+            if (log[k].direction == SimulatedInstrument::Direction::in && log[k].bytes != request)
+                received.push_back(log[k].bytes);
+        return received;
+    }
+    // The bytes of a paced send of these parameters, as they are stored now.
+    std::vector<sysex::Bytes> bulkSendOf(const std::vector<int>& numbers) const
+    {
+        std::vector<sysex::Bytes> bytes{sysex::bulkModeMessage(1)};
+        for (int n : numbers)
+            bytes.push_back(sysex::parameterValueMessage(n, editor.deviceLink().parameterValue(n)));
+        bytes.push_back(sysex::bulkModeMessage(0));
+        return bytes;
+    }
+    // Paced as an opening: every message 20 ms after the one before, from the first on.
+    static void expectPacedAsAnOpening(const std::vector<double>& deadlines, size_t parameters)
+    {
+        ASSERT_EQ(deadlines.size(), parameters + 1);
+        for (size_t k = 1; k < deadlines.size(); ++k)
+            EXPECT_DOUBLE_EQ(deadlines[k] - deadlines[k - 1], projectfile::transmissionPacingMs);
+    }
+    void edit(int n, float shown) { editor.sliderMoved(n, shown, 0.0f, 0.0f, this); }
+
+    juce::File folder = freshFolder("kestra-core-snapshots");
+    juce::File files = freshFolder("kestra-core-files");
+    VirtualMidiServices* midi = new VirtualMidiServices;
+    FakeLinkTimers timers;
+    NotingClock clock;
+    FakeDialogs dialogs;
+    Heard heard;
+    Editor editor; // before the instrument, which goes first
+    SimulatedInstrument instrument;
+};
+} // namespace
+
+// Each command that overwrites a sound keeps it first, once, under its label.
+TEST_F(Core, EachAutomaticTriggerTakesOneSnapshotWithItsLabel)
+{
+    const std::string connected = "Connected: Kestra Brio 1.5";
+
+    // Values changed while not connected are kept before the dump replaces them.
+    edit(6, 3000.0f);
+    const auto offline = editor.deviceLink().record();
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(labels(), (std::vector<std::string>{connected, "Offline edits before connecting"}));
+    EXPECT_EQ(editor.snapshots().record(editor.snapshots().list()[1].id)->parameterValues,
+              offline.parameterValues);
+    EXPECT_EQ(editor.snapshots().list()[0].model, "Kestra Brio");
+    EXPECT_EQ(editor.snapshots().list()[0].version, "1.5");
+
+    // Connecting again without such edits: the instrument as found, and nothing else.
+    editor.connect(false);
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(labels().size(), 3u);
+    EXPECT_EQ(labels().front(), connected);
+
+    // OPEN: the values it replaces.
+    const auto beforeOpening = editor.deviceLink().record();
+    auto project = beforeOpening;
+    project.parameterValues[6] = 1234.0f;
+    const auto image = projectfile::toImage(project);
+    files.createDirectory();
+    const auto song = files.getChildFile("song.tkp");
+    ASSERT_TRUE(song.replaceWithData(image.data(), image.size()));
+    editor.openProjectFrom(song);
+    EXPECT_EQ(labels().front(), "Before opening song.tkp");
+    EXPECT_EQ(editor.snapshots().record(editor.snapshots().newest())->parameterValues,
+              beforeOpening.parameterValues);
+    ASSERT_TRUE(sendCompletes());
+
+    // STORE, once confirmed; RESET, before it goes out (and not when answered No).
+    editor.store(true);
+    ASSERT_TRUE(pumpUntil([&] { return labels().front() == "Stored"; }));
+    dialogs.answer(texts::resetQuestion, 1);
+    editor.reset(true);
+    EXPECT_EQ(labels().front(), "Stored");
+    const auto beforeReset = editor.deviceLink().record();
+    dialogs.answer(texts::resetQuestion, 0);
+    editor.reset(true);
+    EXPECT_EQ(labels().front(), "Before reset");
+    ASSERT_TRUE(pumpUntil([&] { return dialogs.texts().back() == texts::resetConfirmed; }));
+
+    EXPECT_EQ(labels(),
+              (std::vector<std::string>{"Before reset", "Stored", "Before opening song.tkp",
+                                        connected, connected, "Offline edits before connecting"}));
+    for (const auto& info : editor.snapshots().list())
+        EXPECT_TRUE(info.automatic);
+
+    // Recalling "Before reset" brings every value back to the instrument.
+    ASSERT_TRUE(editor.recall(editor.snapshots().list()[0].id));
+    ASSERT_TRUE(sendCompletes());
+    EXPECT_EQ(instrument.values(), beforeReset.parameterValues);
+}
+
+// Recall sends exactly the parameters that differ, framed in bulk mode and
+// paced as an opening, and is one undo step.
+TEST_F(Core, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
+{
+    ASSERT_TRUE(connect());
+    const auto snapshotValues = editor.deviceLink().parameterValues();
+    const int id = editor.takeSnapshot("mine");
+    ASSERT_GT(id, 0);
+    EXPECT_FALSE(editor.snapshots().info(id)->automatic);
+
+    edit(4, -3.0f);
+    edit(6, 3000.0f);
+    edit(20, 5.0f);
+    ASSERT_TRUE(instrument.waitUntilIdle(2s));
+    const auto edited = editor.deviceLink().parameterValues();
+    const std::vector<int> differing = differingParameters(edited, snapshotValues, 1);
+    ASSERT_EQ(differing.size(), 3u);
+    EXPECT_EQ(editor.differences(id).size(), 3u);
+
+    clock.takeDeadlines();
+    const auto mark = instrument.log().size();
+    ASSERT_TRUE(editor.recall(id));
+    EXPECT_EQ(dialogs.openText(), texts::transmittingParameters);
+    EXPECT_FALSE(editor.recall(id)); // not while a send runs
+    ASSERT_TRUE(sendCompletes());
+    EXPECT_EQ(receivedSince(mark), bulkSendOf(differing));
+    expectPacedAsAnOpening(clock.takeDeadlines(), differing.size());
+    EXPECT_EQ(instrument.values(), snapshotValues);
+    EXPECT_TRUE(editor.differences(id).empty());
+
+    // Undo: the three edits come back, the same way; the edit before is the next step.
+    const auto undoMark = instrument.log().size();
+    ASSERT_TRUE(editor.undo());
+    ASSERT_TRUE(sendCompletes());
+    EXPECT_EQ(receivedSince(undoMark), bulkSendOf(differing));
+    EXPECT_EQ(instrument.values(), edited);
+    ASSERT_TRUE(editor.undo());
+    ASSERT_TRUE(instrument.waitUntilIdle(2s));
+    EXPECT_EQ(instrument.values()[20], snapshotValues[20]);
+    EXPECT_EQ(instrument.values()[6], edited[6]);
+}
+
+// A/B: each switch sends only what differs; A is kept as a snapshot at the
+// first switch only; an edit on B makes B the current edit.
+TEST_F(Core, CompareSwitchesSendOnlyWhatDiffers)
+{
+    ASSERT_TRUE(connect());
+    const auto b = editor.deviceLink().parameterValues();
+    const int bId = editor.takeSnapshot("B");
+    edit(4, -3.0f);
+    edit(6, 3000.0f);
+    ASSERT_TRUE(instrument.waitUntilIdle(2s));
+    const auto a = editor.deviceLink().parameterValues();
+    const auto differing = differingParameters(a, b, 1);
+    ASSERT_EQ(differing.size(), 2u);
+    editor.selectSnapshot(bId);
+
+    for (int round = 0; round < 2; ++round)
+    {
+        SCOPED_TRACE(round);
+        auto mark = instrument.log().size();
+        ASSERT_TRUE(editor.compare());
+        EXPECT_TRUE(editor.isPlayingB());
+        ASSERT_TRUE(sendCompletes());
+        EXPECT_EQ(receivedSince(mark), bulkSendOf(differing));
+        EXPECT_EQ(instrument.values(), b);
+
+        mark = instrument.log().size();
+        ASSERT_TRUE(editor.compare());
+        EXPECT_FALSE(editor.isPlayingB());
+        EXPECT_TRUE(editor.isComparing());
+        ASSERT_TRUE(sendCompletes());
+        EXPECT_EQ(receivedSince(mark), bulkSendOf(differing));
+        EXPECT_EQ(instrument.values(), a);
+    }
+    EXPECT_EQ(labels(),
+              (std::vector<std::string>{"Before compare", "B", "Connected: Kestra Brio 1.5"}));
+    EXPECT_EQ(editor.snapshots().record(editor.compareA())->parameterValues, a);
+    EXPECT_EQ(editor.compareB(), bId);
+
+    // On B, an edit: B becomes the current edit, and A stays as its snapshot.
+    ASSERT_TRUE(editor.compare());
+    ASSERT_TRUE(sendCompletes());
+    edit(10, 1.0f);
+    EXPECT_FALSE(editor.isComparing());
+    EXPECT_EQ(editor.deviceLink().parameterValues()[6], b[6]);
+    EXPECT_EQ(labels().front(), "Before compare");
+}
+
+// While not connected, recall and compare change the controls only.
+TEST_F(Core, WhileNotConnectedOnlyTheControlsChange)
+{
+    const auto initial = editor.deviceLink().parameterValues();
+    const int id = editor.takeSnapshot("start");
+    edit(6, 3000.0f);
+    const auto sent = instrument.log().size();
+    ASSERT_TRUE(editor.recall(id));
+    EXPECT_FALSE(dialogs.isOpen());
+    EXPECT_EQ(editor.deviceLink().parameterValues(), initial);
+    edit(6, 2000.0f);
+    ASSERT_TRUE(editor.compare());
+    EXPECT_EQ(editor.deviceLink().parameterValues(), initial);
+    advance(1000);
+    EXPECT_EQ(instrument.log().size(), sent);
+    EXPECT_EQ(editor.snapshots().list()[0].model, "");
+}
+
+// The label is asked for; Cancel takes nothing.
+TEST_F(Core, OnDemandAsksForTheLabel)
+{
+    dialogs.answerText(texts::snapshotLabelQuestion, std::string("Warm"));
+    editor.takeSnapshot();
+    dialogs.answerText(texts::snapshotLabelQuestion, std::nullopt);
+    editor.takeSnapshot();
+    EXPECT_EQ(labels(), std::vector<std::string>{"Warm"});
+    EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{texts::snapshotLabelQuestion,
+                                                         texts::snapshotLabelQuestion}));
+    EXPECT_GT(heard.listChanges, 0);
+}
+
+// A damaged store: the editor starts, says so once, and keeps the rest;
+// export and rename still work on what is kept.
+TEST(CoreSnapshotStore, ADamagedStoreIsSaidOnceAtStart)
+{
+    auto folder = freshFolder("kestra-damaged");
+    {
+        SnapshotStore store(folder);
+        store.load();
+        store.add(labelled("kept", false), recordWith({{6, 1500.0f}}));
+        store.add(labelled("refused", true), ProjectRecord::initial());
+        store.fileOf(2).replaceWithText("garbage");
+    }
+    FakeDialogs dialogs;
+    FakeLinkTimers timers;
+    NotingClock clock;
+    {
+        Editor editor(std::make_unique<VirtualMidiServices>(), dialogs, &timers, &clock, folder);
+        pumpFor(50ms);
+        EXPECT_EQ(dialogs.texts(), std::vector<std::string>{texts::snapshotsLeftOut});
+        EXPECT_EQ(labelsOf(editor.snapshots().list()), std::vector<std::string>{"kept"});
+
+        EXPECT_TRUE(editor.renameSnapshot(1, "Bright"));
+        const auto exported = folder.getSiblingFile("kestra-exported.tkp");
+        editor.exportSnapshotTo(1, exported);
+        juce::MemoryBlock bytes;
+        ASSERT_TRUE(exported.loadFileAsData(bytes));
+        const auto contents =
+            projectfile::parse(static_cast<const uint8_t*>(bytes.getData()), bytes.getSize());
+        EXPECT_EQ(contents.fault, projectfile::Fault::none);
+        EXPECT_EQ(contents.record.parameterValues[6], 1500.0f);
+        exported.deleteFile();
+        EXPECT_TRUE(editor.deleteSnapshot(1));
+    }
+    {
+        Editor editor(std::make_unique<VirtualMidiServices>(), dialogs, &timers, &clock, folder);
+        pumpFor(50ms);
+        EXPECT_EQ(dialogs.texts().size(), 1u); // said once
+        EXPECT_TRUE(editor.snapshots().list().empty());
+    }
+    folder.deleteRecursively();
+}
