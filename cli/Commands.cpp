@@ -20,6 +20,8 @@ bool dispatchNextMessageOnSystemQueue(bool returnIfNoPendingMessages);
 namespace kestra::cli
 {
 
+using namespace controltext;
+
 std::atomic<int> interruptions{0};
 
 namespace

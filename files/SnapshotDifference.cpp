@@ -16,7 +16,7 @@ bool sameValue(float a, float b)
     return std::memcmp(&a, &b, sizeof(float)) == 0;
 }
 
-std::string withUnit(const cli::ControlValue& shown)
+std::string withUnit(const controltext::ControlValue& shown)
 {
     return shown.unit.empty() ? shown.value : shown.value + " " + shown.unit;
 }
@@ -40,17 +40,19 @@ differenceRows(const ProjectRecord& snapshot, const ProjectRecord& current,
         differingParameters(snapshot.parameterValues, current.parameterValues, current.modelIndex);
     const auto& defaults = defaultValues(current.hardwareRevision);
     std::vector<DifferenceRow> rows;
-    for (const auto* control : cli::controlsOfModel(current.modelIndex))
+    for (const auto* control : controltext::controlsOfModel(current.modelIndex))
     {
         bool reads = false;
         for (int n : differing)
             reads = reads || controlReads(*control, n);
         if (!reads)
             continue;
-        const auto then = cli::showControl(*control, snapshot.parameterValues, defaults, slotNames);
-        const auto now = cli::showControl(*control, current.parameterValues, defaults, slotNames);
+        const auto then =
+            controltext::showControl(*control, snapshot.parameterValues, defaults, slotNames);
+        const auto now =
+            controltext::showControl(*control, current.parameterValues, defaults, slotNames);
         rows.push_back(
-            {cli::pageName(control->place.page), now.name, withUnit(then), withUnit(now)});
+            {controltext::pageName(control->place.page), now.name, withUnit(then), withUnit(now)});
     }
     return rows;
 }

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace kestra::cli
+namespace kestra::controltext
 {
 
 namespace
@@ -241,4 +241,4 @@ std::optional<double> readControlValue(const ParameterInfo& control, const std::
     return std::nullopt;
 }
 
-} // namespace kestra::cli
+} // namespace kestra::controltext

@@ -1,9 +1,8 @@
 #pragma once
 
-// The controls of the window as a terminal (and the snapshots' table of
-// differences) names and shows them: every
-// control that has a row on a page, by its label (with its page or view
-// before it where two rows share a label: "Classic Horn Level", "Rock Horn
+// The controls of the window as text, as the command line and the snapshots'
+// table of differences name and show them: every control that has a row on a page, by its label
+// (with its page or view before it where two rows share a label: "Classic Horn Level", "Rock Horn
 // Level"), its value as the control shows it, and typed values read as the
 // window's value boxes read them. Pure functions over the catalogue: no
 // JUCE, no component.
@@ -15,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace kestra::cli
+namespace kestra::controltext
 {
 
 struct ControlValue
@@ -57,4 +56,4 @@ std::optional<double> readControlValue(const ParameterInfo& control, const std::
                                        const std::array<std::string, numTonewheelSlots>& slotNames,
                                        std::string& error);
 
-} // namespace kestra::cli
+} // namespace kestra::controltext

@@ -151,20 +151,21 @@ const std::array<std::string, numTonewheelSlots> noNames{};
 TEST(CliParameterText, EveryControlOfEveryModelIsFoundByItsOwnNameAndNoOther)
 {
     for (int model = 0; model < numModels; ++model)
-        for (const auto* control : cli::controlsOfModel(model))
+        for (const auto* control : controltext::controlsOfModel(model))
         {
             std::string error;
-            EXPECT_EQ(cli::findControl(cli::controlName(*control), model, error), control)
-                << cli::controlName(*control) << " (model " << model << "): " << error;
+            EXPECT_EQ(controltext::findControl(controltext::controlName(*control), model, error),
+                      control)
+                << controltext::controlName(*control) << " (model " << model << "): " << error;
         }
 }
 
 TEST(CliParameterText, ModelsShowTheirOwnRows)
 {
     std::string error;
-    EXPECT_EQ(cli::findControl("Memphis Style", 3, error), nullptr); // no settings page
-    EXPECT_EQ(cli::findControl("Gospel Set", 2, error), nullptr);
-    EXPECT_NE(cli::findControl("Gospel Set", 0, error), nullptr);
+    EXPECT_EQ(controltext::findControl("Memphis Style", 3, error), nullptr); // no settings page
+    EXPECT_EQ(controltext::findControl("Gospel Set", 2, error), nullptr);
+    EXPECT_NE(controltext::findControl("Gospel Set", 0, error), nullptr);
 }
 
 TEST(CliParameterText, ValuesAreReadAsTheValueBoxReadsThemAndCheckedAgainstTheRange)
@@ -194,9 +195,9 @@ TEST(CliParameterText, ValuesAreReadAsTheValueBoxReadsThemAndCheckedAgainstTheRa
     for (const auto& c : cases)
     {
         std::string error;
-        const auto* control = cli::findControl(c.control, 0, error);
+        const auto* control = controltext::findControl(c.control, 0, error);
         ASSERT_NE(control, nullptr) << error;
-        const auto value = cli::readControlValue(*control, c.text, noNames, error);
+        const auto value = controltext::readControlValue(*control, c.text, noNames, error);
         ASSERT_EQ(value.has_value(), c.value.has_value()) << c.control << " = " << c.text;
         if (value.has_value())
             EXPECT_NEAR(*value, *c.value, 1e-9) << c.control << " = " << c.text;
@@ -210,7 +211,10 @@ TEST(CliParameterText, ValuesShowAsTheWindowShowsThem)
     const auto& defaults = defaultValues(0);
     std::string error;
     const auto shown = [&](const char* name)
-    { return cli::showControl(*cli::findControl(name, 0, error), defaults, defaults, noNames); };
+    {
+        return controltext::showControl(*controltext::findControl(name, 0, error), defaults,
+                                        defaults, noNames);
+    };
     EXPECT_EQ(shown("Hall Time").value, "2.2");
     EXPECT_EQ(shown("Hall Time").unit, "sec");
     EXPECT_EQ(shown("V/C Frequency").value, "6.86"); // two decimals for a step of 0.01

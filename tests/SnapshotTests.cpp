@@ -231,16 +231,16 @@ struct Heard final : EditorListener
     void snapshotsChanged() override { ++listChanges; }
 };
 
-struct Core : ::testing::Test
+struct CoreSnapshots : ::testing::Test
 {
-    Core()
+    CoreSnapshots()
         : editor(std::unique_ptr<MidiServices>(midi), dialogs, &timers, &clock, folder),
           instrument(*midi, configFrom("model=1")) // a "Kestra Brio"
     {
         timers.onExpiry = [this](int id) { editor.timerExpired(id); };
         editor.addListener(&heard);
     }
-    ~Core() override
+    ~CoreSnapshots() override
     {
         editor.removeListener(&heard);
         folder.deleteRecursively();
@@ -317,7 +317,7 @@ struct Core : ::testing::Test
 } // namespace
 
 // Each command that overwrites a sound keeps it first, once, under its label.
-TEST_F(Core, EachAutomaticTriggerTakesOneSnapshotWithItsLabel)
+TEST_F(CoreSnapshots, EachAutomaticTriggerTakesOneSnapshotWithItsLabel)
 {
     const std::string connected = "Connected: Kestra Brio 1.5";
 
@@ -377,7 +377,7 @@ TEST_F(Core, EachAutomaticTriggerTakesOneSnapshotWithItsLabel)
 
 // Recall sends exactly the parameters that differ, framed in bulk mode and
 // paced as an opening, and is one undo step.
-TEST_F(Core, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
+TEST_F(CoreSnapshots, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
 {
     ASSERT_TRUE(connect());
     const auto snapshotValues = editor.deviceLink().parameterValues();
@@ -419,7 +419,7 @@ TEST_F(Core, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
 
 // A/B: each switch sends only what differs; A is kept as a snapshot at the
 // first switch only; an edit on B makes B the current edit.
-TEST_F(Core, CompareSwitchesSendOnlyWhatDiffers)
+TEST_F(CoreSnapshots, CompareSwitchesSendOnlyWhatDiffers)
 {
     ASSERT_TRUE(connect());
     const auto b = editor.deviceLink().parameterValues();
@@ -465,7 +465,7 @@ TEST_F(Core, CompareSwitchesSendOnlyWhatDiffers)
 }
 
 // While not connected, recall and compare change the controls only.
-TEST_F(Core, WhileNotConnectedOnlyTheControlsChange)
+TEST_F(CoreSnapshots, WhileNotConnectedOnlyTheControlsChange)
 {
     const auto initial = editor.deviceLink().parameterValues();
     const int id = editor.takeSnapshot("start");
@@ -483,7 +483,7 @@ TEST_F(Core, WhileNotConnectedOnlyTheControlsChange)
 }
 
 // The label is asked for; Cancel takes nothing.
-TEST_F(Core, OnDemandAsksForTheLabel)
+TEST_F(CoreSnapshots, OnDemandAsksForTheLabel)
 {
     dialogs.answerText(texts::snapshotLabelQuestion, std::string("Warm"));
     editor.takeSnapshot();
