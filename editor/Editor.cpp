@@ -504,6 +504,7 @@ void Editor::showInstrumentValues()
     dialogs.close();
     editHistory.clear(); // the instrument's values replace everything the steps knew
     tell([](EditorListener& l) { l.valuesChanged(true); });
+    tell([](EditorListener& l) { l.instrumentValuesReceived(); });
 }
 
 void Editor::showResetValues()

@@ -34,6 +34,7 @@ enum class EditorKey
     undo,
     redo,
     monitor,
+    page,
 };
 
 // Ctrl on Linux and Windows, Cmd on macOS (the command modifier).
@@ -51,6 +52,8 @@ EditorKey editorKeyFor(const juce::KeyPress& key)
         return EditorKey::redo;
     if (c == 'm' && !shift)
         return EditorKey::monitor;
+    if (c >= '1' && c < '1' + numPages && !shift)
+        return EditorKey::page;
     return EditorKey::none;
 }
 
@@ -76,10 +79,16 @@ void MainContentComponent::parentHierarchyChanged()
     if (top == windowWithKeys.getComponent())
         return;
     if (windowWithKeys != nullptr)
+    {
         windowWithKeys->removeKeyListener(windowKeys.get());
+        windowWithKeys->removeKeyListener(&focusRing);
+    }
     windowWithKeys = top;
     if (top != nullptr)
+    {
+        top->addKeyListener(&focusRing); // a Tab that no control used
         top->addKeyListener(windowKeys.get());
+    }
 }
 
 bool MainContentComponent::keyPressed(const juce::KeyPress& key)
@@ -102,6 +111,8 @@ bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
     case EditorKey::monitor:
         toggleMidiMonitor();
         return true;
+    case EditorKey::page:
+        return choosePageFromKeyboard(key.getKeyCode() - '1');
     case EditorKey::none:
         break;
     }

@@ -12,6 +12,7 @@
 // destroyed at once and answers Dialogs::closed a moment later.
 
 #include "editor/Dialogs.h"
+#include "ui/Announcer.h"
 #include "ui/CustomAlertWindow.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -43,6 +44,11 @@ public:
     // The open box; nullptr when none is open.
     CustomAlertWindow* current() const { return box.get(); }
 
+    // Speaks every box's text as it opens, and a bar's progress by quarters;
+    // nullptr: nothing is spoken.
+    void setAnnouncer(Announcer* announcerToUse) { announcer = announcerToUse; }
+    static juce::String progressText(int percent) { return juce::String(percent) + " %"; }
+
 private:
     class ProgressBox;
 
@@ -57,6 +63,7 @@ private:
     // The open box's answer, until it has been given.
     std::shared_ptr<const std::function<void(int)>> onBoxResult;
     std::unique_ptr<juce::FileChooser> chooser;
+    Announcer* announcer = nullptr;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE(JuceDialogs)
     JUCE_DECLARE_NON_COPYABLE(JuceDialogs)

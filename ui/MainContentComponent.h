@@ -10,10 +10,14 @@
 //   ui/ParameterControls.cpp      the controls: what they show, what they hand on
 //   ui/Commands.cpp               the toolbar, page and view buttons, the link's display
 //   ui/DesktopFeatures.cpp        the editor's keys, the MIDI monitor, dropped files
+//   ui/Accessibility.cpp          names and roles for screen readers, the keyboard's
+//                                 order, the focus ring and the spoken events
 
 #include "editor/Editor.h"
 #include "model/PageViews.h"
+#include "ui/Announcer.h"
 #include "ui/CustomComboBox.h"
+#include "ui/FocusRing.h"
 #include "ui/JuceDialogs.h"
 #include "ui/LookAndFeels.h"
 #include "ui/Pictures.h"
@@ -47,6 +51,14 @@ public:
     void resized() override;
     bool keyPressed(const juce::KeyPress& key) override;
     void parentHierarchyChanged() override;
+    // Tab and Shift+Tab go through the toolbar, the page buttons, the view
+    // buttons of the page shown, then its controls, row by row.
+    std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
+
+    // ---- accessibility ------------------------------------------------------------------
+    // Who speaks the editor's events and boxes; the screen reader's unless a test says otherwise.
+    void setAnnouncer(Announcer& announcerToUse);
+    const FocusRing& keyboardFocusRing() const { return focusRing; }
 
     // ---- what the controls show ---------------------------------------------------------
     // Every control from the stored values, the tonewheel names and menu, and
@@ -61,7 +73,8 @@ public:
     void reshowCurrentPage();
 
     // ---- the editor's keys, the MIDI monitor, files from the desktop ------------------------
-    // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y, Ctrl+M, whichever control has the focus.
+    // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y, Ctrl+M, Ctrl+1 ... Ctrl+6 (the pages),
+    // whichever control has the focus.
     bool handleEditorKey(const juce::KeyPress& key);
     void toggleMidiMonitor();
     bool isInterestedInFileDrag(const juce::StringArray& files) override;
@@ -100,6 +113,11 @@ private:
     void addParameterSlider(juce::Slider& slider, const ParameterInfo& info);
     void addOptionSelector(CustomComboBox& selector, int selectorWidth, const ParameterInfo& info);
     void buildPages();
+    // Titles, roles' texts and the keyboard order of everything built.
+    void describeForAccessibility();
+    void takesKeyboardFocus(juce::Component& component);
+    // Ctrl+1 ... Ctrl+6: the page of that button, as its click shows it.
+    bool choosePageFromKeyboard(int page);
     juce::Component& addControl(const ParameterInfo& info); // at its place
 
     // The toolbar's commands
@@ -148,8 +166,13 @@ private:
     PageViews pageViews; // the page shown and the view of each page
 
     // ---- the boxes, then the editor: it goes first, and may close a box as it goes ------
+    SpokenAnnouncer spokenAnnouncer;
     JuceDialogs dialogs;
     Editor editor;
+    EventAnnouncements announcements{editor, spokenAnnouncer};
+
+    // Over every control; added last.
+    FocusRing focusRing{*this};
 
     std::unique_ptr<MidiMonitorWindow> midiMonitor;
     std::unique_ptr<juce::KeyListener> windowKeys; // on the top-level window
