@@ -495,6 +495,26 @@ TEST_F(Accessible, TabGoesThroughToolbarPagesViewsAndControlsInRowOrder)
     }
 }
 
+TEST(KeyboardStart, TabFromNowhereFocusesTheFirstStopAndShiftTabTheLast)
+{
+    SimulatedRig rig;
+    rig.editor.addToDesktop(0);
+    rig.editor.setVisible(true);
+    for (const bool shift : {false, true})
+    {
+        rig.editor.unfocusAllComponents();
+        ASSERT_EQ(juce::Component::getCurrentlyFocusedComponent(), nullptr);
+        rig.editor.getPeer()->handleKeyPress(juce::KeyPress(
+            juce::KeyPress::tabKey,
+            shift ? juce::ModifierKeys::shiftModifier : juce::ModifierKeys::noModifiers, 0));
+        auto* focused = juce::Component::getCurrentlyFocusedComponent();
+        ASSERT_NE(focused, nullptr);
+        // Not connected: page 0 MAIN, whose last stop is Tone Control Position.
+        EXPECT_EQ(handlerOf(*focused).getTitle(), shift ? "Tone Control Position" : "OPEN");
+    }
+    rig.editor.removeFromDesktop();
+}
+
 // ---- the focus ring ------------------------------------------------------------------------
 
 TEST_F(Accessible, TheFocusRingShowsAfterKeyboardMovesAndGoesAtTheNextClick)

@@ -187,6 +187,21 @@ void MainContentComponent::describeForAccessibility()
     dialogs.setAnnouncer(&spokenAnnouncer);
 }
 
+bool MainContentComponent::tabIntoWindow(const juce::KeyPress& key)
+{
+    const auto modifiers = key.getModifiers().withoutFlags(juce::ModifierKeys::shiftModifier);
+    if (key.getKeyCode() != juce::KeyPress::tabKey || modifiers.isAnyModifierKeyDown())
+        return false;
+    auto* focused = getCurrentlyFocusedComponent();
+    if (focused != nullptr && (focused == this || isParentOf(focused)))
+        return false; // Tab's own way from there
+    const auto stops = createKeyboardFocusTraverser()->getAllComponents(this);
+    if (stops.empty())
+        return false;
+    (key.getModifiers().isShiftDown() ? stops.back() : stops.front())->grabKeyboardFocus();
+    return true;
+}
+
 void MainContentComponent::setAnnouncer(Announcer& announcerToUse)
 {
     dialogs.setAnnouncer(&announcerToUse);

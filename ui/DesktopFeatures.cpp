@@ -21,7 +21,7 @@ public:
     explicit WindowKeys(MainContentComponent& editorToTell) : editor(editorToTell) {}
     bool keyPressed(const juce::KeyPress& key, juce::Component*) override
     {
-        return editor.handleEditorKey(key);
+        return editor.handleEditorKey(key) || editor.tabIntoWindow(key);
     }
 
 private:
@@ -93,7 +93,7 @@ void MainContentComponent::parentHierarchyChanged()
 
 bool MainContentComponent::keyPressed(const juce::KeyPress& key)
 {
-    return handleEditorKey(key);
+    return handleEditorKey(key) || tabIntoWindow(key);
 }
 
 bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)

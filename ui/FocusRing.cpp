@@ -68,15 +68,20 @@ void FocusRing::update()
         return;
     }
     around = focused;
-    setBounds(focused->getBounds().expanded(gap));
+    // Within the window: the toolbar's buttons touch its top edge.
+    setBounds(focused->getBounds().expanded(gap).getIntersection(area.getLocalBounds()));
     toFront(false);
     setVisible(true);
 }
 
 void FocusRing::paint(juce::Graphics& g)
 {
+    // Blue on the white pages, with a light edge that shows it on the dark toolbar.
+    const auto bounds = getLocalBounds().toFloat();
+    g.setColour(juce::Colour(edgeColour));
+    g.drawRoundedRectangle(bounds.reduced(0.5f), 3.5f, 1.0f);
     g.setColour(juce::Colour(colour));
-    g.drawRoundedRectangle(getLocalBounds().toFloat().reduced(1.0f), 3.0f, 2.0f);
+    g.drawRoundedRectangle(bounds.reduced(2.0f), 2.5f, 2.0f);
 }
 
 } // namespace kestra

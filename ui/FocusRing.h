@@ -40,7 +40,8 @@ public:
     bool keyPressed(const juce::KeyPress& key, juce::Component* origin) override;
     void paint(juce::Graphics& g) override;
 
-    static constexpr juce::uint32 colour = 0xFF0A5FD0;
+    static constexpr juce::uint32 colour = 0xFF1E6FE0;
+    static constexpr juce::uint32 edgeColour = 0xFFF4F8FF;
     static constexpr int gap = 3; // between the control and the outline
 
 private:

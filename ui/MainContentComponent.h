@@ -56,6 +56,9 @@ public:
     std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
 
     // ---- accessibility ------------------------------------------------------------------
+    // Tab (Shift+Tab) while no control of the window has the focus, as after
+    // the start: the first (last) stop takes it. False for other keys.
+    bool tabIntoWindow(const juce::KeyPress& key);
     // Who speaks the editor's events and boxes; the screen reader's unless a test says otherwise.
     void setAnnouncer(Announcer& announcerToUse);
     const FocusRing& keyboardFocusRing() const { return focusRing; }
