@@ -658,8 +658,14 @@ TEST_F(Boxes, EscapeAnswersNoOrCancelAndTabMovesBetweenTheButtons)
         return button != nullptr ? button->getButtonText() : juce::String("(none)");
     };
     EXPECT_EQ(focusedText(), texts::yes);
+    pumpFor(std::chrono::milliseconds(20));
+    ASSERT_NE(dialogs->currentFocusRing(), nullptr);
+    EXPECT_EQ(dialogs->currentFocusRing()->surrounded(), nullptr); // none before a key
     press(juce::KeyPress::tabKey);
     EXPECT_EQ(focusedText(), texts::no);
+    pumpFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(dialogs->currentFocusRing()->surrounded(),
+              juce::Component::getCurrentlyFocusedComponent());
     press(juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier);
     EXPECT_EQ(focusedText(), texts::yes);
     press(juce::KeyPress::tabKey);

@@ -132,6 +132,11 @@ void JuceDialogs::showMessageBox(const juce::String& message,
         if (*handler)
             (*handler)(result - 1);
     };
+    // A keyboard user's Tab or arrow key between the buttons shows which has the focus.
+    boxRing = std::make_unique<FocusRing>(shownBox);
+    shownBox.addChildComponent(*boxRing);
+    shownBox.addKeyListener(boxRing.get());
+
     if (announcer != nullptr)
         announcer->announce(Announcer::spokenText(message));
 
@@ -161,6 +166,9 @@ void JuceDialogs::closeMessageBox()
             });
 
     box->exitModalState(0);
+    if (boxRing != nullptr)
+        box->removeKeyListener(boxRing.get());
+    boxRing.reset();
     box.reset();
 }
 
