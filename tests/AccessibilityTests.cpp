@@ -782,3 +782,63 @@ TEST(SpokenEvents, AnUploadIsSpokenByQuartersAndAtItsEnd)
     EXPECT_EQ(at(Announcer::spokenText(texts::transmittingTonewheel)), 1); // after the question
     EXPECT_LT(at("75 %"), at(EventAnnouncements::uploadFinished));
 }
+
+// ---- the whole editor from the keyboard ----------------------------------------------------
+
+TEST(KeyboardOnly, ConnectEveryPageAnEditOfEachKindUndoAndStore)
+{
+    using K = juce::KeyPress;
+    SimulatedRig rig;
+    BoxWatcher boxes;
+    rig.editor.addToDesktop(0);
+    rig.editor.setVisible(true);
+    rig.editor.unfocusAllComponents();
+    const auto press = [&](const K& key) { rig.editor.getPeer()->handleKeyPress(key); };
+    const auto focusedTitle = [&]
+    {
+        auto* focused = juce::Component::getCurrentlyFocusedComponent();
+        return focused != nullptr ? handlerOf(*focused).getTitle() : juce::String("(none)");
+    };
+
+    // Tab to CONNECT and press it.
+    for (int k = 0; k < 3; ++k)
+        press(K(K::tabKey));
+    ASSERT_EQ(focusedTitle(), "CONNECT");
+    press(K(K::returnKey));
+    ASSERT_TRUE(pumpUntil([&] { return rig.isConnectedAndIdle(); }));
+
+    // Every page; the last control of each takes the focus.
+    const char* const lastControls[] = {"Tone Control Position", "Chorus Level", "Overdrive Model",
+                                        "Drum Fall Time",        "Spring Damp",  "Memphis Style"};
+    for (int page = 0; page < numPages; ++page)
+    {
+        press(K('1' + page, juce::ModifierKeys::commandModifier, 0));
+        EXPECT_EQ(rig.probe.currentPage(), page);
+        EXPECT_EQ(focusedTitle(), lastControls[page]);
+    }
+
+    // A slider (Spring Damp) and a selector (Memphis Style, page 5), then undo both.
+    const auto shown = [&](const char* id)
+    { return valueTextOf(rig.probe.get<juce::Component>(id)); };
+    const auto memphisBefore = shown("98");
+    press(K(K::downKey));
+    EXPECT_NE(shown("98"), memphisBefore);
+    press(K('5', juce::ModifierKeys::commandModifier, 0));
+    const auto dampBefore = shown("27");
+    press(K(K::pageUpKey));
+    EXPECT_NE(shown("27"), dampBefore);
+    press(K('z', juce::ModifierKeys::commandModifier, 0));
+    EXPECT_EQ(shown("27"), dampBefore);
+    press(K('z', juce::ModifierKeys::commandModifier, 0));
+    EXPECT_EQ(shown("98"), memphisBefore);
+
+    // STORE: into the window from nowhere, then along the toolbar.
+    rig.editor.unfocusAllComponents();
+    for (int k = 0; k < 4; ++k)
+        press(K(K::tabKey));
+    ASSERT_EQ(focusedTitle(), "STORE");
+    press(K(K::spaceKey));
+    ASSERT_TRUE(pumpUntil([&] { return boxes.saw(texts::storeConfirmed); }));
+    ASSERT_TRUE(pumpUntil([&] { return rig.isConnectedAndIdle(); }));
+    rig.editor.removeFromDesktop();
+}
