@@ -78,6 +78,7 @@ struct Accessible : ::testing::Test
     SimulatedRig rig{std::string()};
     BoxWatcher boxes;
     size_t mark = 0;
+    std::vector<Bytes> lastBytes; // what sent() read, as it came
 
     void SetUp() override
     {
@@ -93,7 +94,8 @@ struct Accessible : ::testing::Test
     Sent sent()
     {
         Sent parameters;
-        for (const auto& m : rig.receivedMessages(mark))
+        lastBytes = rig.receivedMessages(mark);
+        for (const auto& m : lastBytes)
         {
             const auto d = sysex::decode(m);
             if (d.kind == sysex::Decoded::Kind::parameterValue ||
@@ -334,6 +336,10 @@ TEST_F(Accessible, KeysOnTheFocusedControlSendLikeTheMouseAndAreOneStepEach)
         press(K(c.key));
         EXPECT_EQ(valueTextOf(slider), c.shown);
         EXPECT_EQ(sent(), c.sent);
+        std::vector<Bytes> expectedBytes;
+        for (const auto& [n, v] : c.sent)
+            expectedBytes.push_back(sysex::parameterValueMessage(n, v));
+        EXPECT_EQ(lastBytes, expectedBytes); // the very bytes on the port
         if (c.sent.empty())
             continue;
         // One undo step takes it back, and sends the value back.
