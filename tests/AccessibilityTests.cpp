@@ -521,6 +521,19 @@ TEST(KeyboardStart, TabFromNowhereFocusesTheFirstStopAndShiftTabTheLast)
     rig.editor.removeFromDesktop();
 }
 
+TEST_F(Accessible, LoadTakesItsTabStopBesideTheTonewheelModelOnceItCanLoad)
+{
+    show(5);
+    auto& model = *rig.probe.selector(tonewheelModelParameter);
+    handlerOf(model).getValueInterface()->setValueAsString(model.getItemText(3)); // a free slot
+    ASSERT_TRUE(rig.probe.loadTonewheelButton().isEnabled());
+    model.grabKeyboardFocus();
+    press(juce::KeyPress(juce::KeyPress::tabKey));
+    EXPECT_EQ(handlerOf(*focused()).getTitle(), "LOAD...");
+    press(juce::KeyPress(juce::KeyPress::tabKey));
+    EXPECT_EQ(handlerOf(*focused()).getTitle(), "Gospel Set");
+}
+
 // ---- the focus ring ------------------------------------------------------------------------
 
 TEST_F(Accessible, TheFocusRingShowsAfterKeyboardMovesAndGoesAtTheNextClick)
