@@ -42,13 +42,8 @@ public:
 
     // A line of text to type, starting as `initial`, with "OK" and "Cancel".
     // onAnswer gets the text, or nothing when the box went without OK.
-    // Without a face of its own to type in, the initial text is taken.
     virtual void askText(const std::string& text, const std::string& initial,
-                         std::function<void(std::optional<std::string> typed)> onAnswer)
-    {
-        juce::ignoreUnused(text);
-        onAnswer(initial);
-    }
+                         std::function<void(std::optional<std::string> typed)> onAnswer) = 0;
 
     // A box that stays while work goes on. Its handle changes the text, shows
     // a bar (from the first setProgress on) and closes it; a handle whose box

@@ -582,6 +582,7 @@ void Editor::showInstrumentValues()
                               modelText(link.modelIndex(), link.hardwareRevision()) + " " +
                               versionNumber(link.versionText()),
                           link.record(), true);
+    tell([](EditorListener& l) { l.instrumentValuesReceived(); });
 }
 
 void Editor::showResetValues()

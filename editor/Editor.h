@@ -71,6 +71,9 @@ public:
     // Any value may have changed (a dump, a reset, an opening, an undo). With
     // modelChanged, the rows that the pages show may have changed too.
     virtual void valuesChanged(bool modelChanged) { juce::ignoreUnused(modelChanged); }
+    // The instrument's values have all arrived (the dump after a connection),
+    // right after the valuesChanged that shows them.
+    virtual void instrumentValuesReceived() {}
     // One stored value changed outside the user's own edit: the instrument
     // reported it while the link was idle, or a setting went out mended.
     virtual void parameterChanged(int number) { juce::ignoreUnused(number); }

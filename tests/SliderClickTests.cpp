@@ -6,6 +6,7 @@
 
 #include "support/EditorTestProbe.h"
 #include "support/GuiTestSupport.h"
+#include "support/LookAndFeelEnvironment.h"
 
 #include "model/Conversions.h"
 #include "ui/ParameterSlider.h"
@@ -14,6 +15,7 @@
 #include <chrono>
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
+KESTRA_EDITOR_LOOK_AND_FEEL_ENVIRONMENT;
 
 using namespace kestra;
 using kestra::testing::pumpFor;

@@ -60,11 +60,13 @@ void MainContentComponent::linkChanged()
     if (!editor.isConnected())
     {
         connectionIndicator.setImage(pictures::connectedOff());
+        connectionIndicator.setTitle("Not connected");
         deviceLabel.setText({}, juce::dontSendNotification);
         firmwareLabel.setText({}, juce::dontSendNotification);
         return;
     }
     connectionIndicator.setImage(pictures::connectedOn());
+    connectionIndicator.setTitle("Connected");
     connectButton.setToggleState(true, juce::dontSendNotification);
     deviceLabel.setText(juce::String(modelName(link.modelIndex())) + " " +
                             revisionSuffix(link.hardwareRevision()),

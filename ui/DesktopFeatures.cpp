@@ -23,7 +23,7 @@ public:
     explicit WindowKeys(MainContentComponent& editorToTell) : editor(editorToTell) {}
     bool keyPressed(const juce::KeyPress& key, juce::Component*) override
     {
-        return editor.handleEditorKey(key);
+        return editor.handleEditorKey(key) || editor.tabIntoWindow(key);
     }
 
 private:
@@ -39,6 +39,7 @@ enum class EditorKey
     snapshots,
     compare,
     takeSnapshot,
+    page,
 };
 
 // Ctrl on Linux and Windows, Cmd on macOS (the command modifier).
@@ -62,6 +63,8 @@ EditorKey editorKeyFor(const juce::KeyPress& key)
         return EditorKey::compare;
     if (c == 's' && shift)
         return EditorKey::takeSnapshot;
+    if (c >= '1' && c < '1' + numPages && !shift)
+        return EditorKey::page;
     return EditorKey::none;
 }
 
@@ -87,15 +90,21 @@ void MainContentComponent::parentHierarchyChanged()
     if (top == windowWithKeys.getComponent())
         return;
     if (windowWithKeys != nullptr)
+    {
         windowWithKeys->removeKeyListener(windowKeys.get());
+        windowWithKeys->removeKeyListener(&focusRing);
+    }
     windowWithKeys = top;
     if (top != nullptr)
+    {
+        top->addKeyListener(&focusRing); // a Tab that no control used
         top->addKeyListener(windowKeys.get());
+    }
 }
 
 bool MainContentComponent::keyPressed(const juce::KeyPress& key)
 {
-    return handleEditorKey(key);
+    return handleEditorKey(key) || tabIntoWindow(key);
 }
 
 bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
@@ -122,6 +131,8 @@ bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
     case EditorKey::takeSnapshot:
         editor.takeSnapshot();
         return true;
+    case EditorKey::page:
+        return choosePageFromKeyboard(key.getKeyCode() - '1');
     case EditorKey::none:
         break;
     }

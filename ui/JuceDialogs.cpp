@@ -2,6 +2,8 @@
 
 #include "editor/MessageTexts.h"
 
+#include <cmath>
+
 namespace kestra
 {
 
@@ -35,6 +37,14 @@ public:
             box->addProgressBarComponent(value);
         hasBar = true;
         value = done;
+        // Every quarter passed is spoken once.
+        const int quarter = juce::jlimit(0, 4, static_cast<int>(std::floor(done * 4.0 + 1.0e-9)));
+        if (quarter > spokenQuarter)
+        {
+            spokenQuarter = quarter;
+            if (auto* owner = dialogs.get(); owner != nullptr && owner->announcer != nullptr)
+                owner->announcer->announce(progressText(25 * quarter));
+        }
     }
 
     bool isShown() const override
@@ -53,6 +63,7 @@ private:
     juce::Component::SafePointer<CustomAlertWindow> box;
     double value = 0.0; // the bar's; the box never outlives its handle
     bool hasBar = false;
+    int spokenQuarter = 0;
 };
 
 JuceDialogs::~JuceDialogs()
@@ -90,9 +101,14 @@ void JuceDialogs::showMessageBox(const juce::String& message,
     shownBox.setMessage(message);
 
     // A button's result is its index + 1: 0 is what closing the box reports.
+    // Escape answers "No" or "Cancel"; a box without either ignores it.
     for (size_t k = 0; k < buttons.size(); ++k)
-        shownBox.addButton(fromUtf8(buttons[k]), static_cast<int>(k) + 1, juce::KeyPress(),
+    {
+        const bool escapes = buttons[k] == texts::no || buttons[k] == texts::cancel;
+        shownBox.addButton(fromUtf8(buttons[k]), static_cast<int>(k) + 1,
+                           escapes ? juce::KeyPress(juce::KeyPress::escapeKey) : juce::KeyPress(),
                            juce::KeyPress());
+    }
 
     const juce::Component::SafePointer<CustomAlertWindow> shown(&shownBox);
     const juce::WeakReference<JuceDialogs> dialogs(this);
@@ -116,6 +132,14 @@ void JuceDialogs::showMessageBox(const juce::String& message,
         if (*handler)
             (*handler)(result - 1);
     };
+    // A keyboard user's Tab or arrow key between the buttons shows which has the focus.
+    boxRing = std::make_unique<FocusRing>(shownBox);
+    shownBox.addChildComponent(*boxRing);
+    shownBox.addKeyListener(boxRing.get());
+
+    if (announcer != nullptr)
+        announcer->announce(Announcer::spokenText(message));
+
     // Not deleted when dismissed: this object stays its only owner.
     shownBox.enterModalState(true, juce::ModalCallbackFunction::create(dismissed), false);
 
@@ -142,6 +166,9 @@ void JuceDialogs::closeMessageBox()
             });
 
     box->exitModalState(0);
+    if (boxRing != nullptr)
+        box->removeKeyListener(boxRing.get());
+    boxRing.reset();
     box.reset();
 }
 

@@ -12,7 +12,9 @@
 // destroyed at once and answers Dialogs::closed a moment later.
 
 #include "editor/Dialogs.h"
+#include "ui/Announcer.h"
 #include "ui/CustomAlertWindow.h"
+#include "ui/FocusRing.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -44,6 +46,14 @@ public:
 
     // The open box; nullptr when none is open.
     CustomAlertWindow* current() const { return box.get(); }
+    // The open box's focus ring (ui/FocusRing.h): its buttons' outline for a
+    // keyboard user; nullptr when no box is open.
+    const FocusRing* currentFocusRing() const { return boxRing.get(); }
+
+    // Speaks every box's text as it opens, and a bar's progress by quarters;
+    // nullptr: nothing is spoken.
+    void setAnnouncer(Announcer* announcerToUse) { announcer = announcerToUse; }
+    static juce::String progressText(int percent) { return juce::String(percent) + " %"; }
 
 private:
     class ProgressBox;
@@ -56,9 +66,11 @@ private:
     void closeMessageBox();
 
     std::unique_ptr<CustomAlertWindow> box;
+    std::unique_ptr<FocusRing> boxRing; // over the open box's buttons; goes before it
     // The open box's answer, until it has been given.
     std::shared_ptr<const std::function<void(int)>> onBoxResult;
     std::unique_ptr<juce::FileChooser> chooser;
+    Announcer* announcer = nullptr;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE(JuceDialogs)
     JUCE_DECLARE_NON_COPYABLE(JuceDialogs)

@@ -2,6 +2,7 @@
 
 #include "model/Conversions.h"
 #include "model/PageLayout.h"
+#include "ui/MainContentPage.h"
 #include "ui/MidiMonitorWindow.h"
 #include "ui/ParameterSlider.h"
 #include "ui/Pictures.h"
@@ -24,22 +25,6 @@ juce::Font arial(float height, bool bold = false)
     return juce::Font("Arial", height, bold ? juce::Font::bold : juce::Font::plain);
 }
 } // namespace
-
-struct MainContentComponent::Page
-{
-    // One of the page's components, tagged with the views it belongs to.
-    struct Entry
-    {
-        juce::Component* component;
-        unsigned views;
-        bool hiddenForModel2; // the Gospel Set and Upper Layer Mode rows
-    };
-
-    pictures::PictureComponent icon;
-    juce::Label title;
-    std::vector<std::unique_ptr<juce::Label>> labels; // section headers and parameter labels
-    std::vector<Entry> entries;                       // in building order
-};
 
 MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> services)
     : editor(std::move(services), dialogs)
@@ -133,6 +118,9 @@ MainContentComponent::MainContentComponent(std::unique_ptr<MidiServices> service
     overdriveClassicButton.setToggleState(true, juce::dontSendNotification);
     rotaryCommonButton.setToggleState(true, juce::dontSendNotification);
 
+    describeForAccessibility();
+    addChildComponent(focusRing);
+
     editor.addListener(this);
     refreshControls();
 
@@ -144,7 +132,10 @@ MainContentComponent::~MainContentComponent()
     editor.removeListener(this);
     tonewheelMenu.setLookAndFeel(nullptr);
     if (windowWithKeys != nullptr)
+    {
         windowWithKeys->removeKeyListener(windowKeys.get());
+        windowWithKeys->removeKeyListener(&focusRing);
+    }
     midiMonitor.reset();
     snapshots.reset();
     for (auto& slider : sliders)
@@ -216,6 +207,7 @@ void MainContentComponent::addPageTitle(juce::Label& label, const juce::String& 
     label.setColour(juce::Label::textColourId, juce::Colour(textColour));
     label.setText(text, juce::dontSendNotification);
     label.setWantsKeyboardFocus(false);
+    label.setDescription("Page heading");
     addChildComponent(label);
 }
 
@@ -228,6 +220,7 @@ void MainContentComponent::addSectionHeader(juce::Label& label, int y, const juc
     label.setBorderSize(juce::BorderSize<int>(0, 15, 0, 0));
     label.setText(text, juce::dontSendNotification);
     label.setWantsKeyboardFocus(false);
+    label.setDescription("Section heading");
     addChildComponent(label);
 }
 
@@ -238,6 +231,8 @@ void MainContentComponent::addParameterLabel(juce::Label& label, int y, const ju
     label.setColour(juce::Label::textColourId, juce::Colour(textColour));
     label.setText(text, juce::dontSendNotification);
     label.setWantsKeyboardFocus(false);
+    // A screen reader hears it as the title of its control.
+    label.setAccessible(false);
     addChildComponent(label);
 }
 
@@ -386,8 +381,11 @@ void MainContentComponent::buildPages()
             if (row.controls.front()->number == lowerLayerModeParameter)
                 layerModeLabel = &label;
             for (const auto* info : row.controls)
-                page.entries.push_back(
-                    {&addControl(*info), info->place.views, info->place.hiddenForModel2});
+            {
+                auto& control = addControl(*info);
+                control.setTitle(row.label);
+                page.entries.push_back({&control, info->place.views, info->place.hiddenForModel2});
+            }
         }
     }
 
@@ -413,7 +411,11 @@ void MainContentComponent::showPage(bool visible, int page)
 
     const int model = editor.deviceLink().modelIndex();
     if (page == settingsPage && layerModeLabel != nullptr)
+    {
         layerModeLabel->setText(PageViews::layerModeLabel(model), juce::dontSendNotification);
+        if (auto* selector = selectorFor(lowerLayerModeParameter))
+            selector->setTitle(layerModeLabel->getText());
+    }
 
     const unsigned currentView = pageViews.viewBitOfPage(page);
     juce::Component* focusTarget = nullptr;

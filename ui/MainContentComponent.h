@@ -10,10 +10,14 @@
 //   ui/ParameterControls.cpp      the controls: what they show, what they hand on
 //   ui/Commands.cpp               the toolbar, page and view buttons, the link's display
 //   ui/DesktopFeatures.cpp        the editor's keys, the MIDI monitor, dropped files
+//   ui/Accessibility.cpp          names and roles for screen readers, the keyboard's
+//                                 order, the focus ring and the spoken events
 
 #include "editor/Editor.h"
 #include "model/PageViews.h"
+#include "ui/Announcer.h"
 #include "ui/CustomComboBox.h"
+#include "ui/FocusRing.h"
 #include "ui/JuceDialogs.h"
 #include "ui/LookAndFeels.h"
 #include "ui/Pictures.h"
@@ -48,6 +52,17 @@ public:
     void resized() override;
     bool keyPressed(const juce::KeyPress& key) override;
     void parentHierarchyChanged() override;
+    // Tab and Shift+Tab go through the toolbar, the page buttons, the view
+    // buttons of the page shown, then its controls, row by row.
+    std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
+
+    // ---- accessibility ------------------------------------------------------------------
+    // Tab (Shift+Tab) while no control of the window has the focus, as after
+    // the start: the first (last) stop takes it. False for other keys.
+    bool tabIntoWindow(const juce::KeyPress& key);
+    // Who speaks the editor's events and boxes; the screen reader's unless a test says otherwise.
+    void setAnnouncer(Announcer& announcerToUse);
+    const FocusRing& keyboardFocusRing() const { return focusRing; }
 
     // ---- what the controls show ---------------------------------------------------------
     // Every control from the stored values, the tonewheel names and menu, and
@@ -62,7 +77,8 @@ public:
     void reshowCurrentPage();
 
     // ---- the editor's keys, the MIDI monitor, files from the desktop ------------------------
-    // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y, Ctrl+M, Ctrl+H, Ctrl+B, Ctrl+Shift+S,
+    // Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y, Ctrl+M, Ctrl+H, Ctrl+B, Ctrl+Shift+S, Ctrl+1 ... Ctrl+6
+    // (the pages),
     // whichever control has the focus.
     bool handleEditorKey(const juce::KeyPress& key);
     void toggleMidiMonitor();
@@ -105,6 +121,11 @@ private:
     void addParameterSlider(juce::Slider& slider, const ParameterInfo& info);
     void addOptionSelector(CustomComboBox& selector, int selectorWidth, const ParameterInfo& info);
     void buildPages();
+    // Titles, roles' texts and the keyboard order of everything built.
+    void describeForAccessibility();
+    void takesKeyboardFocus(juce::Component& component);
+    // Ctrl+1 ... Ctrl+6: the page of that button, as its click shows it.
+    bool choosePageFromKeyboard(int page);
     juce::Component& addControl(const ParameterInfo& info); // at its place
 
     // The toolbar's commands
@@ -153,8 +174,13 @@ private:
     PageViews pageViews; // the page shown and the view of each page
 
     // ---- the boxes, then the editor: it goes first, and may close a box as it goes ------
+    SpokenAnnouncer spokenAnnouncer;
     JuceDialogs dialogs;
     Editor editor;
+    EventAnnouncements announcements{editor, spokenAnnouncer};
+
+    // Over every control; added last.
+    FocusRing focusRing{*this};
 
     std::unique_ptr<MidiMonitorWindow> midiMonitor;
     std::unique_ptr<SnapshotsWindow> snapshots;    // listens to the editor: goes before it

@@ -34,8 +34,43 @@ void ParameterSlider::mouseDoubleClick(const juce::MouseEvent& e)
     Slider::mouseDoubleClick(e); // the return value, through sliderValueChanged
 }
 
+std::optional<double> ParameterSlider::valueForKey(const juce::KeyPress& key) const
+{
+    if (!isEnabled() || key.getModifiers().isAnyModifierKeyDown())
+        return std::nullopt;
+    const double step = getInterval() > 0.0 ? getInterval() : (getMaximum() - getMinimum()) / 100.0;
+    const int code = key.getKeyCode();
+    double target = 0.0;
+    if (code == juce::KeyPress::rightKey || code == juce::KeyPress::upKey)
+        target = getValue() + step;
+    else if (code == juce::KeyPress::leftKey || code == juce::KeyPress::downKey)
+        target = getValue() - step;
+    else if (code == juce::KeyPress::pageUpKey)
+        target = getValue() + 10.0 * step;
+    else if (code == juce::KeyPress::pageDownKey)
+        target = getValue() - 10.0 * step;
+    else if (code == juce::KeyPress::homeKey)
+        target = getMinimum();
+    else if (code == juce::KeyPress::endKey)
+        target = getMaximum();
+    else if (code == juce::KeyPress::deleteKey && isDoubleClickReturnEnabled())
+        target = getDoubleClickReturnValue();
+    else
+        return std::nullopt;
+    return juce::jlimit(getMinimum(), getMaximum(), target);
+}
+
 bool ParameterSlider::keyPressed(const juce::KeyPress& key)
 {
+    if (const auto target = valueForKey(key))
+    {
+        stopTimer(); // a key after a click moves the slider: no value box
+        // One change, begun and ended as a mouse gesture is.
+        const ScopedDragNotification gesture(*this);
+        setValue(*target, juce::sendNotificationSync);
+        return true;
+    }
+
     // Typing right after a click does not wait for the double-click time: the
     // value box opens, all selected, and the character replaces its text.
     const auto character = key.getTextCharacter();

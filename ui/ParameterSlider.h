@@ -8,12 +8,19 @@
 // and the value box opens only once the double-click time has passed without
 // a second click, or at once when the user starts typing before then.
 //
+// From the keyboard, the focused slider moves a step with the arrow keys, ten
+// steps with Page Up and Page Down, to its ends with Home and End, and to its
+// default (the double-click's value) with Delete; each key is one change,
+// handed on as one mouse gesture is.
+//
 // A typed value is read as the musician means it (model/ValueText.h): a
 // decimal comma, the slider's unit after the number, "k" for kHz. A text that
 // cannot be read exactly leaves the value as it was: the box closes showing
 // it, and nothing changes or is sent.
 
 #include <juce_gui_basics/juce_gui_basics.h>
+
+#include <optional>
 
 namespace kestra
 {
@@ -26,6 +33,9 @@ public:
 
     // True while a single click waits to see whether a second one follows.
     bool isValueBoxPending() const { return isTimerRunning(); }
+
+    // The value a key moves the slider to; none for a key that does not move it.
+    std::optional<double> valueForKey(const juce::KeyPress& key) const;
 
     void mouseDown(const juce::MouseEvent& e) override;
     void mouseUp(const juce::MouseEvent& e) override;

@@ -389,6 +389,18 @@ PictureButton::~PictureButton()
     setLookAndFeel(nullptr);
 }
 
+bool PictureButton::keyPressed(const juce::KeyPress& key)
+{
+    const bool press = !key.getModifiers().isAnyModifierKeyDown() &&
+                       (key.getKeyCode() == juce::KeyPress::spaceKey ||
+                        key.getKeyCode() == juce::KeyPress::returnKey);
+    if (!press)
+        return ImageButton::keyPressed(key);
+    if (isEnabled())
+        triggerClick();
+    return true;
+}
+
 #undef KESTRA_ALWAYS_SHOWN_BUTTON
 #undef KESTRA_BUTTON
 #undef KESTRA_SHOWN_AT_ONCE

@@ -63,11 +63,14 @@ public:
 // An ImageButton that draws the 2x pictures where the screen has the pixels
 // for them. Its size, its pictures and its hit test (alpha threshold
 // included) are those of the pictures at their own size, at every scale.
+// With the keyboard focus, Space and Return press it.
 class PictureButton final : public juce::ImageButton
 {
 public:
     PictureButton();
     ~PictureButton() override;
+
+    bool keyPressed(const juce::KeyPress& key) override;
 
 private:
     struct Drawing;

@@ -36,5 +36,4 @@ private:
 // KESTRA_JUCE_TEST_ENVIRONMENT, so that it is set up after JUCE is.
 #define KESTRA_EDITOR_LOOK_AND_FEEL_ENVIRONMENT                                                    \
     inline ::testing::Environment* const kestraEditorLookAndFeelEnvironment =                      \
-        ::testing::AddGlobalTestEnvironment(                                                       \
-            new ::kestra::testing::EditorLookAndFeelEnvironment)
+        ::testing::AddGlobalTestEnvironment(new ::kestra::testing::EditorLookAndFeelEnvironment)
