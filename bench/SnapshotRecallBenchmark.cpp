@@ -75,7 +75,7 @@ void BM_Recall(benchmark::State& state)
     }
 
     // Two snapshots n parameters apart; the runs recall them in turn.
-    const int a = bench.editor.takeSnapshot("A");
+    const int a = bench.editor.snapshots().take("A");
     bench.editor.deviceLink().updateParameterValues(
         [n](ParameterValues& v)
         {
@@ -86,7 +86,7 @@ void BM_Recall(benchmark::State& state)
             }
             return 0;
         });
-    const int b = bench.editor.takeSnapshot("B");
+    const int b = bench.editor.snapshots().take("B");
 
     std::vector<double> sendMs, totalMs, frameMs;
     int parameters = 0;
@@ -105,7 +105,8 @@ void BM_Recall(benchmark::State& state)
 
         onB = !onB;
         const auto recalled = Clock::now();
-        if (!bench.editor.recall(onB ? b : a) || !pumpUntil([&] { return bench.idle(); }))
+        if (!bench.editor.snapshots().recall(onB ? b : a) ||
+            !pumpUntil([&] { return bench.idle(); }))
         {
             state.SkipWithError("the recall did not run to its end");
             break;

@@ -99,29 +99,6 @@ juce::String fromUtf8(const std::string& text)
 // were left out when the store was read, said once the message loop runs.
 constexpr int SnapshotsLeftOut = 100;
 
-// The automatic snapshots' labels.
-constexpr const char* connectedLabel = "Connected: ";
-constexpr const char* beforeOpeningLabel = "Before opening ";
-constexpr const char* beforeResetLabel = "Before reset";
-constexpr const char* storedLabel = "Stored";
-constexpr const char* offlineEditsLabel = "Offline edits before connecting";
-constexpr const char* beforeCompareLabel = "Before compare";
-
-// "Kestra Brio", "Kestra Brio QMR".
-std::string modelText(int modelIndex, int hardwareRevision)
-{
-    std::string text = modelName(modelIndex);
-    const std::string suffix = revisionSuffix(hardwareRevision);
-    return suffix.empty() ? text : text + " " + suffix;
-}
-
-// "1.23" of "rel 1.23".
-std::string versionNumber(const std::string& versionText)
-{
-    const std::string prefix = "rel ";
-    return versionText.rfind(prefix, 0) == 0 ? versionText.substr(prefix.size()) : versionText;
-}
-
 juce::File defaultSnapshotFolder()
 {
     return settingsFolder().getChildFile("Snapshots");
@@ -173,20 +150,23 @@ Editor::Editor(std::unique_ptr<MidiServices> services, Dialogs& dialogsToUse,
       ownClock(pacingClock != nullptr ? nullptr
                                       : std::make_unique<projectfile::SteadyPacingClock>()),
       clock(pacingClock != nullptr ? *pacingClock : *ownClock),
-      snapshotStore(snapshotFolder != juce::File() ? snapshotFolder : defaultSnapshotFolder())
+      snapshotList(*this, dialogs,
+                   snapshotFolder != juce::File() ? snapshotFolder : defaultSnapshotFolder(),
+                   lastFileFolder)
 {
     ports.logSentMessagesTo(&log);
     link.setRecord(ProjectRecord::initial());
     lastFileFolder =
         juce::File::getSpecialLocation(juce::File::currentApplicationFile).getParentDirectory();
     // What could not be read is said once, when the faces are there to show it.
-    if (snapshotStore.load())
+    if (snapshotList.load())
         postInternalMessage(SnapshotsLeftOut, 0);
 }
 
 Editor::~Editor()
 {
     masterReference.clear(); // no box's answer reaches a half-destroyed editor
+    snapshotList.dropAnswers();
     // Timers and ports go first, so that nothing calls back in meanwhile.
     if (ownTimers != nullptr)
         ownTimers->stopAll();
@@ -271,11 +251,8 @@ void Editor::handleMessage(const juce::Message& message)
         const bool mayStartDump = !supervisor.isConnected() && supervisor.isAwaitingIdentity();
         const auto before = link.record();
         supervisor.identityReceived();
-        if (mayStartDump && offlineEdits && supervisor.state() == AwaitingSection7D)
-        {
-            offlineEdits = false;
-            takeAutomaticSnapshot(offlineEditsLabel, before, false);
-        }
+        if (mayStartDump && supervisor.state() == AwaitingSection7D)
+            snapshotList.dumpStarting(before);
         break;
     }
     case SnapshotsLeftOut:
@@ -352,7 +329,7 @@ void Editor::sliderMoved(int number, float x, float chorusMix, float chorusLevel
     for (int m : sends)
         sendParameter(m);
     editHistory.parameterChanged(control, sends, before, after);
-    userEdited();
+    snapshotList.userEdited();
 }
 
 void Editor::selectorChosen(int number, int index, const void* control)
@@ -371,7 +348,7 @@ void Editor::selectorChosen(int number, int index, const void* control)
     for (int m : sends)
         sendParameter(m);
     editHistory.parameterChanged(control, sends, before, after);
-    userEdited();
+    snapshotList.userEdited();
 }
 
 void Editor::beginGesture(int number)
@@ -395,7 +372,7 @@ bool Editor::undo()
 {
     if (dialogs.isOpen() || !editHistory.undo())
         return false;
-    userEdited();
+    snapshotList.userEdited();
     return true;
 }
 
@@ -403,7 +380,7 @@ bool Editor::redo()
 {
     if (dialogs.isOpen() || !editHistory.redo())
         return false;
-    userEdited();
+    snapshotList.userEdited();
     return true;
 }
 
@@ -501,7 +478,7 @@ void Editor::loadTonewheelIntoSelectedSlot()
 
 void Editor::openProjectFrom(const juce::File& file)
 {
-    openingFileName = file.getFileName();
+    snapshotList.openingFile(file.getFileName());
     projectFiles.openFrom(file);
 }
 
@@ -522,7 +499,7 @@ void Editor::loadTonewheelFrom(const juce::File& file, int slot)
 void Editor::showLinkNotice(LinkNotice notice)
 {
     if (notice == LinkNotice::storeConfirmed)
-        takeAutomaticSnapshot(storedLabel, link.record(), true);
+        snapshotList.storeConfirmed();
     dialogs.notice(noticeText(notice));
 }
 
@@ -552,8 +529,8 @@ void Editor::askReset(std::function<void(bool yes)> onAnswer)
                     [this, onAnswer](int button)
                     {
                         const bool yes = button == yesButton;
-                        if (yes && supervisor.isConnected())
-                            takeAutomaticSnapshot(beforeResetLabel, link.record(), true);
+                        if (yes)
+                            snapshotList.resetAccepted();
                         onAnswer(yes);
                     }));
 }
@@ -574,21 +551,17 @@ void Editor::showInstrumentValues()
 {
     dialogs.close();
     editHistory.clear(); // the instrument's values replace everything the steps knew
-    endCompare();
-    offlineEdits = false;
+    snapshotList.instrumentValuesArrived();
     tell([](EditorListener& l) { l.valuesChanged(true); });
     // The instrument as found. The link is declared up right after this.
-    takeAutomaticSnapshot(std::string(connectedLabel) +
-                              modelText(link.modelIndex(), link.hardwareRevision()) + " " +
-                              versionNumber(link.versionText()),
-                          link.record(), true);
+    snapshotList.instrumentFound(link.modelIndex(), link.hardwareRevision());
     tell([](EditorListener& l) { l.instrumentValuesReceived(); });
 }
 
 void Editor::showResetValues()
 {
     editHistory.clear();
-    endCompare();
+    snapshotList.endCompare();
     tell([](EditorListener& l) { l.valuesChanged(false); });
 }
 
@@ -671,11 +644,9 @@ void Editor::showOpenedProject(bool modelChanged)
 
 void Editor::projectOpened(const ProjectRecord& before, const ProjectRecord& opened)
 {
-    // The send waits for BulkSendTimer: the values it replaces are kept first.
-    if (supervisor.isConnected())
-        takeAutomaticSnapshot(beforeOpeningLabel + openingFileName.toStdString(), before, true);
+    snapshotList.projectOpening(before);
     editHistory.projectOpened(before, opened);
-    userEdited();
+    snapshotList.userEdited();
 }
 
 void Editor::askTonewheelReplacement(const std::string& slotName,
@@ -687,66 +658,9 @@ void Editor::askTonewheelReplacement(const std::string& slotName,
                 whileAlive([onAnswer](int button) { onAnswer(button == yesButton); }));
 }
 
-// ---- snapshots -------------------------------------------------------------------------------
+// ---- Snapshots::Host ------------------------------------------------------------------------
 
-int Editor::keepSnapshot(const std::string& label, const ProjectRecord& record, bool connected,
-                         bool automatic)
-{
-    SnapshotInfo info;
-    info.taken = juce::Time::getCurrentTime();
-    info.label = label;
-    if (connected)
-    {
-        info.model = modelText(record.modelIndex, record.hardwareRevision);
-        info.version = versionNumber(link.versionText());
-    }
-    info.automatic = automatic;
-    const int id = snapshotStore.add(info, record);
-    if (id >= 0)
-        tell([](EditorListener& l) { l.snapshotsChanged(); });
-    return id;
-}
-
-void Editor::takeAutomaticSnapshot(const std::string& label, const ProjectRecord& record,
-                                   bool connected)
-{
-    // A folder that cannot be written is said once; the command goes on.
-    static constexpr bool automatic = true;
-    if (keepSnapshot(label, record, connected, automatic) < 0 && !automaticNotSavedSaid)
-    {
-        automaticNotSavedSaid = true;
-        dialogs.notice(texts::snapshotNotSaved);
-    }
-}
-
-void Editor::takeSnapshot()
-{
-    const auto suggested = juce::Time::getCurrentTime().formatted("%Y-%m-%d %H:%M").toStdString();
-    dialogs.askText(texts::snapshotLabelQuestion, suggested,
-                    whileAlive(
-                        [this](std::optional<std::string> typed)
-                        {
-                            if (typed.has_value())
-                                takeSnapshot(*typed);
-                        }));
-}
-
-int Editor::takeSnapshot(const std::string& label)
-{
-    const int id = keepSnapshot(label, link.record(), supervisor.isConnected(), false);
-    if (id < 0)
-        dialogs.notice(texts::snapshotNotSaved);
-    return id;
-}
-
-void Editor::selectSnapshot(int id)
-{
-    const int now = snapshotStore.info(id).has_value() ? id : -1;
-    if (std::exchange(selected, now) != now)
-        tell([](EditorListener& l) { l.snapshotsChanged(); });
-}
-
-bool Editor::canRecall() const
+bool Editor::canApply() const
 {
     return !dialogs.isOpen() && !projectSend.isSending() && supervisor.state() == Idle;
 }
@@ -775,139 +689,9 @@ void Editor::applyRecord(const ProjectRecord& target, bool asStep)
         editHistory.recalled(before, after);
 }
 
-bool Editor::recall(int id)
+void Editor::snapshotsChanged()
 {
-    const auto snapshot = snapshotStore.record(id);
-    if (!snapshot.has_value() || !canRecall())
-        return false;
-    applyRecord(*snapshot, true);
-    userEdited();
-    return true;
-}
-
-bool Editor::compare()
-{
-    if (!canRecall())
-        return false;
-    if (comparing && playingB)
-    {
-        playingB = false;
-        applyRecord(compareARecord, false);
-        tell([](EditorListener& l) { l.snapshotsChanged(); });
-        return true;
-    }
-    const int b = snapshotStore.info(selected).has_value() ? selected : snapshotStore.newest();
-    const auto snapshot = snapshotStore.record(b);
-    if (!snapshot.has_value())
-        return false;
-    if (!comparing)
-    {
-        compareARecord = link.record();
-        compareAId =
-            keepSnapshot(beforeCompareLabel, compareARecord, supervisor.isConnected(), true);
-        comparing = true;
-    }
-    compareBId = b;
-    playingB = true;
-    applyRecord(*snapshot, false);
     tell([](EditorListener& l) { l.snapshotsChanged(); });
-    return true;
-}
-
-void Editor::userEdited()
-{
-    if (!supervisor.isConnected())
-        offlineEdits = true;
-    endCompare();
-}
-
-void Editor::endCompare()
-{
-    if (!std::exchange(comparing, false))
-        return;
-    playingB = false;
-    tell([](EditorListener& l) { l.snapshotsChanged(); });
-}
-
-std::vector<DifferenceRow> Editor::differences(int id) const
-{
-    const auto snapshot = snapshotStore.record(id);
-    if (!snapshot.has_value())
-        return {};
-    return differenceRows(*snapshot, link.record(), link.tonewheelNames());
-}
-
-bool Editor::renameSnapshot(int id, const std::string& label)
-{
-    if (!snapshotStore.rename(id, label))
-        return false;
-    tell([](EditorListener& l) { l.snapshotsChanged(); });
-    return true;
-}
-
-bool Editor::deleteSnapshot(int id)
-{
-    if (!snapshotStore.info(id).has_value())
-        return false;
-    if (comparing && (id == compareAId || id == compareBId))
-        endCompare(); // what plays now is the current edit
-    snapshotStore.remove(id);
-    if (selected == id)
-        selected = -1;
-    tell([](EditorListener& l) { l.snapshotsChanged(); });
-    return true;
-}
-
-void Editor::askToRenameSnapshot(int id)
-{
-    const auto info = snapshotStore.info(id);
-    if (!info.has_value())
-        return;
-    dialogs.askText(texts::snapshotLabelQuestion, info->label,
-                    whileAlive(
-                        [this, id](std::optional<std::string> typed)
-                        {
-                            if (typed.has_value())
-                                renameSnapshot(id, *typed);
-                        }));
-}
-
-void Editor::askToDeleteSnapshot(int id)
-{
-    const auto info = snapshotStore.info(id);
-    if (!info.has_value())
-        return;
-    dialogs.ask(std::string(texts::snapshotDeletePrefix) + "\"" + info->label + "\"" +
-                    texts::snapshotDeleteSuffix,
-                {texts::yes, texts::no}, noButton,
-                whileAlive(
-                    [this, id](int button)
-                    {
-                        if (button == yesButton)
-                            deleteSnapshot(id);
-                    }));
-}
-
-void Editor::exportSnapshot(int id, std::function<void()> whenClosed)
-{
-    dialogs.chooseFile(
-        Dialogs::FileKind::saveProject, lastFileFolder,
-        whileAlive(
-            [this, id, whenClosed](const juce::File& chosen)
-            {
-                if (chosen != juce::File())
-                    exportSnapshotTo(
-                        id, chosen.getSiblingFile(fromUtf8(projectfile::withProjectExtension(
-                                chosen.getFileName().toStdString()))));
-                if (whenClosed)
-                    whenClosed();
-            }));
-}
-
-void Editor::exportSnapshotTo(int id, const juce::File& file)
-{
-    if (!snapshotStore.exportTo(id, file))
-        dialogs.notice(texts::projectNotSaved);
 }
 
 } // namespace kestra

@@ -13,10 +13,11 @@
 //   ProjectFileController      save and open: read, check, take, notices
 //   TonewheelFileController    load a tonewheel file and start its upload
 //   EditHistory     undo and redo of the user's edits
-//   SnapshotStore   the snapshots: taken before what overwrites a sound, on
-//                   demand, recalled and compared (A/B)
-// and is the controllers' view: it turns what they show into Dialogs calls
-// and EditorListener calls. It asks through Dialogs and never waits for an
+//   Snapshots       the snapshots (their store, the selection, A/B compare):
+//                   taken before what overwrites a sound, on demand, recalled
+//                   and compared; the faces call it through snapshots()
+// and is the controllers' view and the snapshots' host: it turns what they
+// show into Dialogs calls and EditorListener calls. It asks through Dialogs and never waits for an
 // answer. It needs no component and links no GUI module.
 //
 // Threads: the MIDI input thread only reaches DeviceLink and the message log
@@ -25,10 +26,9 @@
 
 #include "editor/Dialogs.h"
 #include "editor/EditHistory.h"
+#include "editor/Snapshots.h"
 #include "files/ProjectFileController.h"
 #include "files/ProjectSendController.h"
-#include "files/SnapshotDifference.h"
-#include "files/SnapshotStore.h"
 #include "files/TonewheelFileController.h"
 #include "link/DeviceLink.h"
 #include "link/LinkSupervisor.h"
@@ -93,7 +93,8 @@ class Editor final : private juce::MessageListener,
                      private ProjectSendController::View,
                      private TonewheelUploadController::View,
                      private ProjectFileController::View,
-                     private TonewheelFileController::View
+                     private TonewheelFileController::View,
+                     private Snapshots::Host
 {
 public:
     // With no services, the system's MIDI ports. With no timers, JUCE timers
@@ -152,43 +153,13 @@ public:
     void loadTonewheelFrom(const juce::File& file, int slot);
 
     // ---- snapshots ----------------------------------------------------------------------
-    // The automatic ones are taken by the commands themselves: when the
-    // handshake's dump completes, before an opened project or a reset is sent,
-    // after a store is confirmed, and before a dump replaces values changed
-    // while not connected.
-    const SnapshotStore& snapshots() const { return snapshotStore; }
-    // On demand: asks for a label (Cancel takes none).
-    void takeSnapshot();
-    // On demand with its label; its id, or -1 when it could not be written.
-    int takeSnapshot(const std::string& label);
-    // The snapshot the window has selected: Compare's B. -1: none (Compare
-    // then takes the newest).
-    void selectSnapshot(int id);
-    int selectedSnapshot() const { return selected; }
-    // The current values become the snapshot's, as one undo step; a connected
-    // instrument gets the parameters that differ, paced in bulk mode as after
-    // an opening. Not while a box is open, a send runs or the link is busy.
-    bool recall(int id);
-    // Switches between A (the current edit) and B (the selected snapshot),
-    // sending only what differs. The first switch to B keeps A as a snapshot
-    // ("Before compare"); an edit while on B makes B the current edit.
-    bool compare();
-    bool isComparing() const { return comparing; }
-    bool isPlayingB() const { return comparing && playingB; }
-    // The snapshot B of the compare under way, and A kept as a snapshot.
-    int compareB() const { return comparing ? compareBId : -1; }
-    int compareA() const { return comparing ? compareAId : -1; }
-    // Every control whose value differs between the snapshot and the current values.
-    std::vector<DifferenceRow> differences(int id) const;
-    bool renameSnapshot(int id, const std::string& label);
-    bool deleteSnapshot(int id);
-    // Rename and Delete of the window: the new label asked for; the deletion
-    // confirmed (the focus on "No").
-    void askToRenameSnapshot(int id);
-    void askToDeleteSnapshot(int id);
-    // Export...: with the file chooser; a file already chosen.
-    void exportSnapshot(int id, std::function<void()> whenClosed = {});
-    void exportSnapshotTo(int id, const juce::File& file);
+    // Taken on demand, selected, recalled, compared, renamed, deleted and
+    // exported through the part itself. The automatic ones are taken by the
+    // commands: when the handshake's dump completes, before an opened project
+    // or a reset is sent, after a store is confirmed, and before a dump
+    // replaces values changed while not connected.
+    Snapshots& snapshots() { return snapshotList; }
+    const Snapshots& snapshots() const { return snapshotList; }
 
     // ---- the timers' expiries -----------------------------------------------------------
     void timerExpired(int timerId);
@@ -256,18 +227,18 @@ private:
     void restoreParameters(const SendList& numbers, const ParameterValues& values);
     void chooseFileToSave(const juce::File& startAt, std::function<void()> whenClosed);
 
-    // Snapshots: one the editor takes by itself, of the given record.
-    void takeAutomaticSnapshot(const std::string& label, const ProjectRecord& record,
-                               bool connected);
-    int keepSnapshot(const std::string& label, const ProjectRecord& record, bool connected,
-                     bool automatic);
-    // The record takes the values as a recall does (a connected instrument
-    // gets what differs, paced); with a step for the history or without.
-    void applyRecord(const ProjectRecord& target, bool asStep);
-    bool canRecall() const;
-    // An edit of the user's: remembered while not connected, and the end of a compare.
-    void userEdited();
-    void endCompare();
+    // Snapshots::Host
+    ProjectRecord currentRecord() const override { return link.record(); }
+    std::string instrumentVersion() const override { return link.versionText(); }
+    std::array<std::string, numTonewheelSlots> slotNames() const override
+    {
+        return link.tonewheelNames();
+    }
+    bool connected() const override { return supervisor.isConnected(); }
+    bool canApply() const override;
+    void applyRecord(const ProjectRecord& target, bool asStep) override;
+    void snapshotsChanged() override;
+
     // A callback that does nothing once the editor has gone.
     template <typename Function> auto whileAlive(Function function);
 
@@ -305,19 +276,7 @@ private:
     // The boxes that stay while work goes on; each closes with its handle.
     std::unique_ptr<Dialogs::Progress> searchingBox, transmissionBox, transferBox;
 
-    SnapshotStore snapshotStore;
-    int selected = -1;
-    // Values the user changed or opened while not connected, which the next
-    // handshake's dump would replace.
-    bool offlineEdits = false;
-    bool automaticNotSavedSaid = false;
-    // The file being opened, for its snapshot's label.
-    juce::String openingFileName;
-    // Compare: A is the record kept as snapshot compareAId, B the snapshot compareBId.
-    bool comparing = false;
-    bool playingB = false;
-    int compareAId = -1, compareBId = -1;
-    ProjectRecord compareARecord;
+    Snapshots snapshotList;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE(Editor)
     JUCE_DECLARE_NON_COPYABLE(Editor)

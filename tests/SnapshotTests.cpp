@@ -274,7 +274,7 @@ struct CoreSnapshots : ::testing::Test
         advance(projectfile::transmissionDelayMs);
         return pumpUntil([&] { return heard.sendsEnded > before; }) && instrument.waitUntilIdle(2s);
     }
-    std::vector<std::string> labels() const { return labelsOf(editor.snapshots().list()); }
+    std::vector<std::string> labels() const { return labelsOf(editor.snapshots().store().list()); }
     // What the instrument received from its log position `from` on, heartbeats left out.
     std::vector<sysex::Bytes> receivedSince(size_t from) const
     {
@@ -326,10 +326,11 @@ TEST_F(CoreSnapshots, EachAutomaticTriggerTakesOneSnapshotWithItsLabel)
     const auto offline = editor.deviceLink().record();
     ASSERT_TRUE(connect());
     EXPECT_EQ(labels(), (std::vector<std::string>{connected, "Offline edits before connecting"}));
-    EXPECT_EQ(editor.snapshots().record(editor.snapshots().list()[1].id)->parameterValues,
-              offline.parameterValues);
-    EXPECT_EQ(editor.snapshots().list()[0].model, "Kestra Brio");
-    EXPECT_EQ(editor.snapshots().list()[0].version, "1.5");
+    EXPECT_EQ(
+        editor.snapshots().store().record(editor.snapshots().store().list()[1].id)->parameterValues,
+        offline.parameterValues);
+    EXPECT_EQ(editor.snapshots().store().list()[0].model, "Kestra Brio");
+    EXPECT_EQ(editor.snapshots().store().list()[0].version, "1.5");
 
     // Connecting again without such edits: the instrument as found, and nothing else.
     editor.connect(false);
@@ -347,8 +348,9 @@ TEST_F(CoreSnapshots, EachAutomaticTriggerTakesOneSnapshotWithItsLabel)
     ASSERT_TRUE(song.replaceWithData(image.data(), image.size()));
     editor.openProjectFrom(song);
     EXPECT_EQ(labels().front(), "Before opening song.tkp");
-    EXPECT_EQ(editor.snapshots().record(editor.snapshots().newest())->parameterValues,
-              beforeOpening.parameterValues);
+    EXPECT_EQ(
+        editor.snapshots().store().record(editor.snapshots().store().newest())->parameterValues,
+        beforeOpening.parameterValues);
     ASSERT_TRUE(sendCompletes());
 
     // STORE, once confirmed; RESET, before it goes out (and not when answered No).
@@ -366,11 +368,11 @@ TEST_F(CoreSnapshots, EachAutomaticTriggerTakesOneSnapshotWithItsLabel)
     EXPECT_EQ(labels(),
               (std::vector<std::string>{"Before reset", "Stored", "Before opening song.tkp",
                                         connected, connected, "Offline edits before connecting"}));
-    for (const auto& info : editor.snapshots().list())
+    for (const auto& info : editor.snapshots().store().list())
         EXPECT_TRUE(info.automatic);
 
     // Recalling "Before reset" brings every value back to the instrument.
-    ASSERT_TRUE(editor.recall(editor.snapshots().list()[0].id));
+    ASSERT_TRUE(editor.snapshots().recall(editor.snapshots().store().list()[0].id));
     ASSERT_TRUE(sendCompletes());
     EXPECT_EQ(instrument.values(), beforeReset.parameterValues);
 }
@@ -381,9 +383,9 @@ TEST_F(CoreSnapshots, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
 {
     ASSERT_TRUE(connect());
     const auto snapshotValues = editor.deviceLink().parameterValues();
-    const int id = editor.takeSnapshot("mine");
+    const int id = editor.snapshots().take("mine");
     ASSERT_GT(id, 0);
-    EXPECT_FALSE(editor.snapshots().info(id)->automatic);
+    EXPECT_FALSE(editor.snapshots().store().info(id)->automatic);
 
     edit(4, -3.0f);
     edit(6, 3000.0f);
@@ -392,18 +394,18 @@ TEST_F(CoreSnapshots, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
     const auto edited = editor.deviceLink().parameterValues();
     const std::vector<int> differing = differingParameters(edited, snapshotValues, 1);
     ASSERT_EQ(differing.size(), 3u);
-    EXPECT_EQ(editor.differences(id).size(), 3u);
+    EXPECT_EQ(editor.snapshots().differences(id).size(), 3u);
 
     clock.takeDeadlines();
     const auto mark = instrument.log().size();
-    ASSERT_TRUE(editor.recall(id));
+    ASSERT_TRUE(editor.snapshots().recall(id));
     EXPECT_EQ(dialogs.openText(), texts::transmittingParameters);
-    EXPECT_FALSE(editor.recall(id)); // not while a send runs
+    EXPECT_FALSE(editor.snapshots().recall(id)); // not while a send runs
     ASSERT_TRUE(sendCompletes());
     EXPECT_EQ(receivedSince(mark), bulkSendOf(differing));
     expectPacedAsAnOpening(clock.takeDeadlines(), differing.size());
     EXPECT_EQ(instrument.values(), snapshotValues);
-    EXPECT_TRUE(editor.differences(id).empty());
+    EXPECT_TRUE(editor.snapshots().differences(id).empty());
 
     // Undo: the three edits come back, the same way; the edit before is the next step.
     const auto undoMark = instrument.log().size();
@@ -423,43 +425,43 @@ TEST_F(CoreSnapshots, CompareSwitchesSendOnlyWhatDiffers)
 {
     ASSERT_TRUE(connect());
     const auto b = editor.deviceLink().parameterValues();
-    const int bId = editor.takeSnapshot("B");
+    const int bId = editor.snapshots().take("B");
     edit(4, -3.0f);
     edit(6, 3000.0f);
     ASSERT_TRUE(instrument.waitUntilIdle(2s));
     const auto a = editor.deviceLink().parameterValues();
     const auto differing = differingParameters(a, b, 1);
     ASSERT_EQ(differing.size(), 2u);
-    editor.selectSnapshot(bId);
+    editor.snapshots().select(bId);
 
     for (int round = 0; round < 2; ++round)
     {
         SCOPED_TRACE(round);
         auto mark = instrument.log().size();
-        ASSERT_TRUE(editor.compare());
-        EXPECT_TRUE(editor.isPlayingB());
+        ASSERT_TRUE(editor.snapshots().compare());
+        EXPECT_TRUE(editor.snapshots().isPlayingB());
         ASSERT_TRUE(sendCompletes());
         EXPECT_EQ(receivedSince(mark), bulkSendOf(differing));
         EXPECT_EQ(instrument.values(), b);
 
         mark = instrument.log().size();
-        ASSERT_TRUE(editor.compare());
-        EXPECT_FALSE(editor.isPlayingB());
-        EXPECT_TRUE(editor.isComparing());
+        ASSERT_TRUE(editor.snapshots().compare());
+        EXPECT_FALSE(editor.snapshots().isPlayingB());
+        EXPECT_TRUE(editor.snapshots().isComparing());
         ASSERT_TRUE(sendCompletes());
         EXPECT_EQ(receivedSince(mark), bulkSendOf(differing));
         EXPECT_EQ(instrument.values(), a);
     }
     EXPECT_EQ(labels(),
               (std::vector<std::string>{"Before compare", "B", "Connected: Kestra Brio 1.5"}));
-    EXPECT_EQ(editor.snapshots().record(editor.compareA())->parameterValues, a);
-    EXPECT_EQ(editor.compareB(), bId);
+    EXPECT_EQ(editor.snapshots().store().record(editor.snapshots().compareA())->parameterValues, a);
+    EXPECT_EQ(editor.snapshots().compareB(), bId);
 
     // On B, an edit: B becomes the current edit, and A stays as its snapshot.
-    ASSERT_TRUE(editor.compare());
+    ASSERT_TRUE(editor.snapshots().compare());
     ASSERT_TRUE(sendCompletes());
     edit(10, 1.0f);
-    EXPECT_FALSE(editor.isComparing());
+    EXPECT_FALSE(editor.snapshots().isComparing());
     EXPECT_EQ(editor.deviceLink().parameterValues()[6], b[6]);
     EXPECT_EQ(labels().front(), "Before compare");
 }
@@ -468,27 +470,27 @@ TEST_F(CoreSnapshots, CompareSwitchesSendOnlyWhatDiffers)
 TEST_F(CoreSnapshots, WhileNotConnectedOnlyTheControlsChange)
 {
     const auto initial = editor.deviceLink().parameterValues();
-    const int id = editor.takeSnapshot("start");
+    const int id = editor.snapshots().take("start");
     edit(6, 3000.0f);
     const auto sent = instrument.log().size();
-    ASSERT_TRUE(editor.recall(id));
+    ASSERT_TRUE(editor.snapshots().recall(id));
     EXPECT_FALSE(dialogs.isOpen());
     EXPECT_EQ(editor.deviceLink().parameterValues(), initial);
     edit(6, 2000.0f);
-    ASSERT_TRUE(editor.compare());
+    ASSERT_TRUE(editor.snapshots().compare());
     EXPECT_EQ(editor.deviceLink().parameterValues(), initial);
     advance(1000);
     EXPECT_EQ(instrument.log().size(), sent);
-    EXPECT_EQ(editor.snapshots().list()[0].model, "");
+    EXPECT_EQ(editor.snapshots().store().list()[0].model, "");
 }
 
 // The label is asked for; Cancel takes nothing.
 TEST_F(CoreSnapshots, OnDemandAsksForTheLabel)
 {
     dialogs.answerText(texts::snapshotLabelQuestion, std::string("Warm"));
-    editor.takeSnapshot();
+    editor.snapshots().take();
     dialogs.answerText(texts::snapshotLabelQuestion, std::nullopt);
-    editor.takeSnapshot();
+    editor.snapshots().take();
     EXPECT_EQ(labels(), std::vector<std::string>{"Warm"});
     EXPECT_EQ(dialogs.texts(), (std::vector<std::string>{texts::snapshotLabelQuestion,
                                                          texts::snapshotLabelQuestion}));
@@ -514,11 +516,11 @@ TEST(CoreSnapshotStore, ADamagedStoreIsSaidOnceAtStart)
         Editor editor(std::make_unique<VirtualMidiServices>(), dialogs, &timers, &clock, folder);
         pumpFor(50ms);
         EXPECT_EQ(dialogs.texts(), std::vector<std::string>{texts::snapshotsLeftOut});
-        EXPECT_EQ(labelsOf(editor.snapshots().list()), std::vector<std::string>{"kept"});
+        EXPECT_EQ(labelsOf(editor.snapshots().store().list()), std::vector<std::string>{"kept"});
 
-        EXPECT_TRUE(editor.renameSnapshot(1, "Bright"));
+        EXPECT_TRUE(editor.snapshots().rename(1, "Bright"));
         const auto exported = folder.getSiblingFile("kestra-exported.tkp");
-        editor.exportSnapshotTo(1, exported);
+        editor.snapshots().exportTo(1, exported);
         juce::MemoryBlock bytes;
         ASSERT_TRUE(exported.loadFileAsData(bytes));
         const auto contents =
@@ -526,13 +528,13 @@ TEST(CoreSnapshotStore, ADamagedStoreIsSaidOnceAtStart)
         EXPECT_EQ(contents.fault, projectfile::Fault::none);
         EXPECT_EQ(contents.record.parameterValues[6], 1500.0f);
         exported.deleteFile();
-        EXPECT_TRUE(editor.deleteSnapshot(1));
+        EXPECT_TRUE(editor.snapshots().remove(1));
     }
     {
         Editor editor(std::make_unique<VirtualMidiServices>(), dialogs, &timers, &clock, folder);
         pumpFor(50ms);
         EXPECT_EQ(dialogs.texts().size(), 1u); // said once
-        EXPECT_TRUE(editor.snapshots().list().empty());
+        EXPECT_TRUE(editor.snapshots().store().list().empty());
     }
     folder.deleteRecursively();
 }

@@ -126,10 +126,10 @@ bool MainContentComponent::handleEditorKey(const juce::KeyPress& key)
         toggleSnapshots();
         return true;
     case EditorKey::compare:
-        editor.compare();
+        editor.snapshots().compare();
         return true;
     case EditorKey::takeSnapshot:
-        editor.takeSnapshot();
+        editor.snapshots().take();
         return true;
     case EditorKey::page:
         return choosePageFromKeyboard(key.getKeyCode() - '1');

@@ -65,11 +65,11 @@ SnapshotsComponent::SnapshotsComponent(Editor& editorToShow) : editor(editorToSh
         button->setComponentID(id);
         addAndMakeVisible(*button);
     }
-    recall.onClick = [this] { editor.recall(selectedId()); };
-    compare.onClick = [this] { editor.compare(); };
-    exportAs.onClick = [this] { editor.exportSnapshot(selectedId()); };
-    rename.onClick = [this] { editor.askToRenameSnapshot(selectedId()); };
-    remove.onClick = [this] { editor.askToDeleteSnapshot(selectedId()); };
+    recall.onClick = [this] { editor.snapshots().recall(selectedId()); };
+    compare.onClick = [this] { editor.snapshots().compare(); };
+    exportAs.onClick = [this] { editor.snapshots().exportAs(selectedId()); };
+    rename.onClick = [this] { editor.snapshots().askToRename(selectedId()); };
+    remove.onClick = [this] { editor.snapshots().askToRemove(selectedId()); };
     compare.setTooltip("A: the current edit; B: the snapshot selected (Ctrl+B)");
 
     editor.addListener(this);
@@ -107,17 +107,17 @@ void SnapshotsComponent::paint(juce::Graphics& g)
 
 int SnapshotsComponent::selectedId() const
 {
-    return editor.selectedSnapshot();
+    return editor.snapshots().selected();
 }
 
 void SnapshotsComponent::update()
 {
-    shown = editor.snapshots().list();
+    shown = editor.snapshots().store().list();
     list.updateContent();
     // The core's selection, shown; none selected: nothing.
     int row = -1;
     for (size_t k = 0; k < shown.size(); ++k)
-        if (shown[k].id == editor.selectedSnapshot())
+        if (shown[k].id == editor.snapshots().selected())
             row = static_cast<int>(k);
     if (row >= 0)
         list.selectRow(row, false, true);
@@ -131,13 +131,13 @@ void SnapshotsComponent::update()
 void SnapshotsComponent::updateDifferences()
 {
     const int id = selectedId();
-    differences = id >= 0 ? editor.differences(id) : std::vector<DifferenceRow>{};
+    differences = id >= 0 ? editor.snapshots().differences(id) : std::vector<DifferenceRow>{};
     table.updateContent();
     table.repaint();
     const bool any = id >= 0;
     for (auto* button : {&recall, &exportAs, &rename, &remove})
         button->setEnabled(any);
-    compare.setEnabled(any || editor.isComparing());
+    compare.setEnabled(any || editor.snapshots().isComparing());
     differenceCount.setText(!any                  ? juce::String()
                             : differences.empty() ? juce::String("Same as the current values")
                             : differences.size() == 1
@@ -148,22 +148,24 @@ void SnapshotsComponent::updateDifferences()
 
 void SnapshotsComponent::updatePlaying()
 {
-    if (!editor.isComparing())
+    const auto& snapshots = editor.snapshots();
+    if (!snapshots.isComparing())
     {
         playing.setText("Playing: the current edit", juce::dontSendNotification);
         playing.setColour(juce::Label::backgroundColourId, juce::Colour(0xFF607D8B));
         return;
     }
     juce::String text;
-    if (editor.isPlayingB())
+    if (snapshots.isPlayingB())
     {
-        const auto b = editor.snapshots().info(editor.compareB());
+        const auto b = snapshots.store().info(snapshots.compareB());
         text = "Playing B: " + (b.has_value() ? fromUtf8(b->label) : juce::String("snapshot"));
     }
     else
         text = "Playing A: the current edit";
     playing.setText(text, juce::dontSendNotification);
-    playing.setColour(juce::Label::backgroundColourId, editor.isPlayingB() ? playingB : playingA);
+    playing.setColour(juce::Label::backgroundColourId,
+                      snapshots.isPlayingB() ? playingB : playingA);
 }
 
 void SnapshotsComponent::selectRow(int row)
@@ -208,9 +210,11 @@ void SnapshotsComponent::paintListBoxItem(int row, juce::Graphics& g, int width,
     g.setFont(juce::Font(14.0f, info.automatic ? juce::Font::plain : juce::Font::bold));
     g.drawText(fromUtf8(info.label), 90, 0, width - 96, height, juce::Justification::centredLeft,
                true);
-    if (editor.isComparing() && (info.id == editor.compareB() || info.id == editor.compareA()))
+    const auto& snapshots = editor.snapshots();
+    if (snapshots.isComparing() &&
+        (info.id == snapshots.compareB() || info.id == snapshots.compareA()))
     {
-        const bool isB = info.id == editor.compareB();
+        const bool isB = info.id == snapshots.compareB();
         g.setColour(isB ? playingB : playingA);
         g.fillRect(0, 0, 4, height);
     }
@@ -221,8 +225,8 @@ void SnapshotsComponent::selectedRowsChanged(int lastRowSelected)
     const int id = lastRowSelected >= 0 && lastRowSelected < numSnapshotsShown()
                        ? shown[static_cast<size_t>(lastRowSelected)].id
                        : -1;
-    if (id != editor.selectedSnapshot())
-        editor.selectSnapshot(id); // the core tells every face, this one too
+    if (id != editor.snapshots().selected())
+        editor.snapshots().select(id); // the core tells every face, this one too
 }
 
 void SnapshotsComponent::paintRowBackground(juce::Graphics& g, int row, int, int, bool)
