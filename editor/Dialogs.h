@@ -11,6 +11,8 @@
 // answered gets Dialogs::closed; a notice's `then` runs once its box has gone,
 // whichever way it went. A Dialogs being destroyed calls nothing back.
 
+#include "editor/MessageTexts.h"
+
 #include <juce_core/juce_core.h>
 
 #include <functional>
@@ -39,6 +41,15 @@ public:
     // of the button pressed, or `closed`.
     virtual void ask(const std::string& text, const std::vector<std::string>& buttons,
                      int focusedButton, std::function<void(int button)> onAnswer) = 0;
+
+    // A destructive question: "Yes" and "No", with the keyboard focus on "No",
+    // so that Return never answers it with Yes. onAnswer gets true for Yes
+    // only; a box that went without an answer is a No.
+    void askYesOrNo(const std::string& text, std::function<void(bool yes)> onAnswer)
+    {
+        ask(text, {texts::yes, texts::no}, 1,
+            [onAnswer = std::move(onAnswer)](int button) { onAnswer(button == 0); });
+    }
 
     // A line of text to type, starting as `initial`, with "OK" and "Cancel".
     // onAnswer gets the text, or nothing when the box went without OK.

@@ -76,11 +76,6 @@ EditorButton editorButtonFor(LinkButton button)
     return EditorButton::connect;
 }
 
-// A Yes/No question whose keyboard focus starts on "No": Return must never
-// answer a destructive question with Yes.
-constexpr int yesButton = 0;
-constexpr int noButton = 1;
-
 // Whether a report of parameter n would move a control that shows parameter `shown`.
 bool showsSameControl(int n, int shown)
 {
@@ -88,11 +83,6 @@ bool showsSameControl(int n, int shown)
         if (control->number == shown)
             return true;
     return false;
-}
-
-juce::String fromUtf8(const std::string& text)
-{
-    return juce::String::fromUTF8(text.data(), static_cast<int>(text.size()));
 }
 
 // A post of the editor's own, beside the link's InternalMessageType: snapshots
@@ -423,33 +413,33 @@ void Editor::saveProjectFile(std::function<void()> whenClosed)
 
 void Editor::chooseFileToSave(const juce::File& startAt, std::function<void()> whenClosed)
 {
-    dialogs.chooseFile(Dialogs::FileKind::saveProject, startAt,
-                       whileAlive(
-                           [this, whenClosed](const juce::File& chosen)
-                           {
-                               if (chosen == juce::File())
-                               {
-                                   if (whenClosed)
-                                       whenClosed();
-                                   return;
-                               }
-                               // A name without the project extension gets it, so that OPEN
-                               // takes the file again. The chooser has only warned about the
-                               // name as typed: when the name with ".tkp" belongs to an
-                               // existing file, the chooser asks again with that name, and its
-                               // warning covers it.
-                               const auto target =
-                                   chosen.getSiblingFile(fromUtf8(projectfile::withProjectExtension(
-                                       chosen.getFileName().toStdString())));
-                               if (target != chosen && target.exists())
-                               {
-                                   chooseFileToSave(target, whenClosed);
-                                   return;
-                               }
-                               saveProjectTo(target);
-                               if (whenClosed)
-                                   whenClosed();
-                           }));
+    dialogs.chooseFile(
+        Dialogs::FileKind::saveProject, startAt,
+        whileAlive(
+            [this, whenClosed](const juce::File& chosen)
+            {
+                if (chosen == juce::File())
+                {
+                    if (whenClosed)
+                        whenClosed();
+                    return;
+                }
+                // A name without the project extension gets it, so that OPEN
+                // takes the file again. The chooser has only warned about the
+                // name as typed: when the name with ".tkp" belongs to an
+                // existing file, the chooser asks again with that name, and its
+                // warning covers it.
+                const auto target = chosen.getSiblingFile(juce::String::fromUTF8(
+                    projectfile::withProjectExtension(chosen.getFileName().toStdString()).c_str()));
+                if (target != chosen && target.exists())
+                {
+                    chooseFileToSave(target, whenClosed);
+                    return;
+                }
+                saveProjectTo(target);
+                if (whenClosed)
+                    whenClosed();
+            }));
 }
 
 void Editor::loadTonewheelFile(int slot)
@@ -524,15 +514,13 @@ void Editor::onIdentityRejected(int reason)
 
 void Editor::askReset(std::function<void(bool yes)> onAnswer)
 {
-    dialogs.ask(texts::resetQuestion, {texts::yes, texts::no}, noButton,
-                whileAlive(
-                    [this, onAnswer](int button)
-                    {
-                        const bool yes = button == yesButton;
-                        if (yes)
-                            snapshotList.resetAccepted();
-                        onAnswer(yes);
-                    }));
+    dialogs.askYesOrNo(texts::resetQuestion, whileAlive(
+                                                 [this, onAnswer](bool yes)
+                                                 {
+                                                     if (yes)
+                                                         snapshotList.resetAccepted();
+                                                     onAnswer(yes);
+                                                 }));
 }
 
 void Editor::showLinkUp()
@@ -654,8 +642,7 @@ void Editor::askTonewheelReplacement(const std::string& slotName,
 {
     const auto question = std::string(texts::tonewheelWarningPrefix) + "\"" + slotName + "\"" +
                           texts::tonewheelWillBeLost;
-    dialogs.ask(question, {texts::yes, texts::no}, noButton,
-                whileAlive([onAnswer](int button) { onAnswer(button == yesButton); }));
+    dialogs.askYesOrNo(question, whileAlive([onAnswer](bool yes) { onAnswer(yes); }));
 }
 
 // ---- Snapshots::Host ------------------------------------------------------------------------

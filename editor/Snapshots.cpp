@@ -11,11 +11,6 @@ namespace kestra
 
 namespace
 {
-// A Yes/No question whose keyboard focus starts on "No": Return must never
-// answer a destructive question with Yes.
-constexpr int yesButton = 0;
-constexpr int noButton = 1;
-
 // The automatic snapshots' labels.
 constexpr const char* connectedLabel = "Connected: ";
 constexpr const char* beforeOpeningLabel = "Before opening ";
@@ -23,11 +18,6 @@ constexpr const char* beforeResetLabel = "Before reset";
 constexpr const char* storedLabel = "Stored";
 constexpr const char* offlineEditsLabel = "Offline edits before connecting";
 constexpr const char* beforeCompareLabel = "Before compare";
-
-juce::String fromUtf8(const std::string& text)
-{
-    return juce::String::fromUTF8(text.data(), static_cast<int>(text.size()));
-}
 
 // "Kestra Brio", "Kestra Brio QMR".
 std::string modelText(int modelIndex, int hardwareRevision)
@@ -260,30 +250,30 @@ void Snapshots::askToRemove(int id)
     const auto info = snapshotStore.info(id);
     if (!info.has_value())
         return;
-    dialogs.ask(std::string(texts::snapshotDeletePrefix) + "\"" + info->label + "\"" +
-                    texts::snapshotDeleteSuffix,
-                {texts::yes, texts::no}, noButton,
-                whileAlive(
-                    [this, id](int button)
-                    {
-                        if (button == yesButton)
-                            remove(id);
-                    }));
+    dialogs.askYesOrNo(std::string(texts::snapshotDeletePrefix) + "\"" + info->label + "\"" +
+                           texts::snapshotDeleteSuffix,
+                       whileAlive(
+                           [this, id](bool yes)
+                           {
+                               if (yes)
+                                   remove(id);
+                           }));
 }
 
 void Snapshots::exportAs(int id, std::function<void()> whenClosed)
 {
-    dialogs.chooseFile(
-        Dialogs::FileKind::saveProject, lastFolder,
-        whileAlive(
-            [this, id, whenClosed](const juce::File& chosen)
-            {
-                if (chosen != juce::File())
-                    exportTo(id, chosen.getSiblingFile(fromUtf8(projectfile::withProjectExtension(
-                                     chosen.getFileName().toStdString()))));
-                if (whenClosed)
-                    whenClosed();
-            }));
+    dialogs.chooseFile(Dialogs::FileKind::saveProject, lastFolder,
+                       whileAlive(
+                           [this, id, whenClosed](const juce::File& chosen)
+                           {
+                               if (chosen != juce::File())
+                                   exportTo(id, chosen.getSiblingFile(juce::String::fromUTF8(
+                                                    projectfile::withProjectExtension(
+                                                        chosen.getFileName().toStdString())
+                                                        .c_str())));
+                               if (whenClosed)
+                                   whenClosed();
+                           }));
 }
 
 void Snapshots::exportTo(int id, const juce::File& file)
