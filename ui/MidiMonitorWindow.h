@@ -13,6 +13,7 @@
 
 #include "link/MessageLog.h"
 #include "link/MessageRows.h"
+#include "ui/ToolWindow.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -70,39 +71,20 @@ private:
     int updates = 0;
 };
 
-class MidiMonitorWindow final : public juce::DocumentWindow
+class MidiMonitorWindow final : public ToolWindow
 {
 public:
     // keyHandler gets every key the window does not use itself (Ctrl+M hides
     // the window through it, as in the editor).
     MidiMonitorWindow(MessageLog& log, std::function<bool(const juce::KeyPress&)> keyHandler);
 
-    void closeButtonPressed() override;
-    bool keyPressed(const juce::KeyPress& key) override;
-
     MidiMonitorComponent& monitor() { return *content; }
-
-    // Puts the window beside the editor's window (placeBeside below), inside
-    // the user area of the editor's display, window frames included.
-    void placeBeside(const juce::Component& editorWindow);
 
     static constexpr const char* title = "MIDI Monitor";
     static constexpr int minimumWidth = 480, minimumHeight = 200;
 
 private:
     MidiMonitorComponent* content;
-    std::function<bool(const juce::KeyPress&)> keys;
 };
-
-// Where the monitor opens, given the editor's window and the screen's user
-// area (both in screen coordinates, frames included) and the monitor's size
-// and smallest size: beside the editor, on the first side (right, left,
-// below, above) with room for the whole size, else on the first with room
-// for the smallest, given the side's room; always inside the screen. When no
-// side has room even for the smallest size, the monitor takes that size at
-// the screen's edge where it covers the least of the editor, below it unless
-// another side covers clearly less.
-juce::Rectangle<int> placeBeside(juce::Rectangle<int> editor, juce::Rectangle<int> screen,
-                                 juce::Point<int> size, juce::Point<int> smallest);
 
 } // namespace kestra

@@ -1,8 +1,5 @@
 #include "ui/SnapshotsWindow.h"
 
-#include "ui/CustomAlertWindow.h"
-#include "ui/MidiMonitorWindow.h"
-
 namespace kestra
 {
 
@@ -253,44 +250,9 @@ void SnapshotsComponent::paintCell(juce::Graphics& g, int row, int column, int w
 
 SnapshotsWindow::SnapshotsWindow(Editor& editor,
                                  std::function<bool(const juce::KeyPress&)> keyHandler)
-    : juce::DocumentWindow(title, juce::Colour(0xFFF1F1F1),
-                           juce::DocumentWindow::minimiseButton |
-                               juce::DocumentWindow::closeButton),
-      keys(std::move(keyHandler))
+    : ToolWindow(title, new SnapshotsComponent(editor), {560, 260}, std::move(keyHandler)),
+      content(static_cast<SnapshotsComponent*>(getContentComponent()))
 {
-    content = new SnapshotsComponent(editor);
-    setUsingNativeTitleBar(true);
-    setContentOwned(content, true);
-    setResizable(true, false);
-    setResizeLimits(560, 260, 4096, 4096);
-    setWantsKeyboardFocus(true);
-    setComponentID(CustomAlertWindow::notBlockedId);
-}
-
-void SnapshotsWindow::closeButtonPressed()
-{
-    setVisible(false);
-}
-
-void SnapshotsWindow::placeBeside(const juce::Component& editorWindow)
-{
-    juce::BorderSize<int> frame;
-    if (auto* peer = editorWindow.getPeer())
-        if (const auto size = peer->getFrameSizeIfPresent())
-            frame = *size;
-    const auto editor = frame.addedTo(editorWindow.getScreenBounds());
-    const auto* display = juce::Desktop::getInstance().getDisplays().getDisplayForRect(editor);
-    const auto screen = display != nullptr ? display->userArea : editor;
-    const juce::Point<int> frameSize{frame.getLeftAndRight(), frame.getTopAndBottom()};
-    const auto outer =
-        kestra::placeBeside(editor, screen, juce::Point<int>{getWidth(), getHeight()} + frameSize,
-                            juce::Point<int>{560, 260} + frameSize);
-    setBounds(frame.subtractedFrom(outer));
-}
-
-bool SnapshotsWindow::keyPressed(const juce::KeyPress& key)
-{
-    return (keys && keys(key)) || juce::DocumentWindow::keyPressed(key);
 }
 
 } // namespace kestra

@@ -8,6 +8,7 @@
 // It only shows: every decision is the core's (editor/Editor.h).
 
 #include "editor/Editor.h"
+#include "ui/ToolWindow.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -93,26 +94,19 @@ private:
         remove{"Delete"};
 };
 
-class SnapshotsWindow final : public juce::DocumentWindow
+class SnapshotsWindow final : public ToolWindow
 {
 public:
     // keyHandler gets every key the window does not use itself (Ctrl+H hides
     // the window through it, Ctrl+B compares, as in the editor).
     SnapshotsWindow(Editor& editor, std::function<bool(const juce::KeyPress&)> keyHandler);
 
-    void closeButtonPressed() override;
-    bool keyPressed(const juce::KeyPress& key) override;
-
     SnapshotsComponent& snapshots() { return *content; }
-
-    // Beside the editor's window, as the MIDI monitor opens.
-    void placeBeside(const juce::Component& editorWindow);
 
     static constexpr const char* title = "Snapshots";
 
 private:
     SnapshotsComponent* content;
-    std::function<bool(const juce::KeyPress&)> keys;
 };
 
 } // namespace kestra
