@@ -2,6 +2,7 @@
 
 #include "app/LayoutDump.h"
 #include "app/RepaintFallback.h"
+#include "link/NativeFile.h"
 #include "link/VirtualMidiServices.h"
 #include "sim/SimulatorOptions.h"
 #include "ui/EditorLookAndFeel.h"
@@ -13,6 +14,8 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <vector>
 
 // "1.00": the project's version (CMakeLists.txt), handed in by the build.
 #ifndef KESTRA_VERSION_STRING
@@ -78,8 +81,7 @@ public:
         xEventQueuePump = XEventQueuePump::whereNeeded();
 
         const auto file = MainContentComponent::fileFromCommandLine(
-            Zoom::withoutStartOption(getCommandLineParameterArray()),
-            juce::File::getCurrentWorkingDirectory());
+            Zoom::withoutStartOption(getCommandLineParameterArray()), nativefile::currentFolder());
         if (file != juce::File())
             juce::MessageManager::callAsync(
                 [this, file]
@@ -137,4 +139,25 @@ private:
 
 } // namespace kestra
 
+#if JUCE_WINDOWS
 START_JUCE_APPLICATION(kestra::KestraEditorApplication)
+#else
+JUCE_CREATE_APPLICATION_DEFINE(kestra::KestraEditorApplication)
+
+// JUCE reads the arguments as UTF-8 without checking them: a file name that
+// is not UTF-8 would become another name, and some bytes make it write past
+// the end of a string. It is given them as the editor carries file names
+// (link/NativeFile.h), which the file system gets back byte for byte.
+int main(int argc, char* argv[])
+{
+    std::vector<std::string> carried;
+    for (int i = 0; i < argc; ++i)
+        carried.push_back(kestra::nativefile::textFromBytes(argv[i]).toStdString());
+    std::vector<const char*> arguments;
+    for (const auto& argument : carried)
+        arguments.push_back(argument.c_str());
+    arguments.push_back(nullptr);
+    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    return juce::JUCEApplicationBase::main(argc, arguments.data());
+}
+#endif

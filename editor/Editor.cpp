@@ -3,6 +3,7 @@
 #include "editor/MessageTexts.h"
 #include "files/ProjectFile.h"
 #include "link/JuceLinkTimers.h"
+#include "link/NativeFile.h"
 #include "link/SettingsFile.h"
 #include "model/Conversions.h"
 #include "model/PageLayout.h"
@@ -88,6 +89,8 @@ bool showsSameControl(int n, int shown)
 // A post of the editor's own, beside the link's InternalMessageType: snapshots
 // were left out when the store was read, said once the message loop runs.
 constexpr int SnapshotsLeftOut = 100;
+// The settings file was damaged and has been put aside; said once, the same way.
+constexpr int SettingsSetAside = 101;
 
 juce::File defaultSnapshotFolder()
 {
@@ -151,6 +154,8 @@ Editor::Editor(std::unique_ptr<MidiServices> services, Dialogs& dialogsToUse,
     // What could not be read is said once, when the faces are there to show it.
     if (snapshotList.load())
         postInternalMessage(SnapshotsLeftOut, 0);
+    if (takeSettingsSetAside())
+        postInternalMessage(SettingsSetAside, 0);
 }
 
 Editor::~Editor()
@@ -248,6 +253,9 @@ void Editor::handleMessage(const juce::Message& message)
     case SnapshotsLeftOut:
         dialogs.notice(texts::snapshotsLeftOut);
         break;
+    case SettingsSetAside:
+        dialogs.notice(texts::settingsSetAside);
+        break;
     case TransferEvent:
         tonewheelUpload.handleEvent(internal->value);
         if (internal->value != TransferProgress)
@@ -341,6 +349,17 @@ void Editor::selectorChosen(int number, int index, const void* control)
     snapshotList.userEdited();
 }
 
+bool Editor::setValues(const ParameterValues& values)
+{
+    if (!canApply())
+        return false;
+    auto target = link.record();
+    target.parameterValues = values;
+    applyRecord(target, true);
+    snapshotList.userEdited();
+    return true;
+}
+
 void Editor::beginGesture(int number)
 {
     gestureNumber = number;
@@ -431,7 +450,7 @@ void Editor::chooseFileToSave(const juce::File& startAt, std::function<void()> w
                 // warning covers it.
                 const auto target = chosen.getSiblingFile(juce::String::fromUTF8(
                     projectfile::withProjectExtension(chosen.getFileName().toStdString()).c_str()));
-                if (target != chosen && target.exists())
+                if (target != chosen && nativefile::kindOf(target) != nativefile::Kind::missing)
                 {
                     chooseFileToSave(target, whenClosed);
                     return;
@@ -468,7 +487,8 @@ void Editor::loadTonewheelIntoSelectedSlot()
 
 void Editor::openProjectFrom(const juce::File& file)
 {
-    snapshotList.openingFile(file.getFileName());
+    // Its name as it can be shown: a name that is not UTF-8 escaped, never another name.
+    snapshotList.openingFile(juce::String::fromUTF8(nativefile::shownName(file).c_str()));
     projectFiles.openFrom(file);
 }
 

@@ -129,6 +129,12 @@ public:
     void sliderMoved(int number, float x, float chorusMix, float chorusLevel, const void* control);
     // A selector set to the option index.
     void selectorChosen(int number, int index, const void* control);
+    // Many values at once (a script's long list): the record takes them, and
+    // a connected instrument gets the parameters that changed as after an
+    // opening, framed in bulk mode and paced, with the opening's box. One
+    // step of the history. False (nothing changes) while a box is open, a
+    // send runs or the link is busy.
+    bool setValues(const ParameterValues& values);
     // A mouse gesture on a slider: every change in between is one undo step,
     // and what the instrument reports for it meanwhile waits for its end.
     void beginGesture(int number);

@@ -57,6 +57,10 @@ constexpr const char* snapshotLabelQuestion = "  Label of the snapshot:  ";
 constexpr const char* snapshotsLeftOut =
     "  Some snapshots could not be read.  \n  The others are kept.  ";
 constexpr const char* snapshotNotSaved = "  The snapshot could not be saved.  ";
+
+// Settings
+constexpr const char* settingsSetAside = "  The settings file could not be read.  \n"
+                                         "  It has been put aside; the defaults are used.  ";
 // The question reads: deletePrefix, a double quote, the label, a double quote, deleteSuffix.
 constexpr const char* snapshotDeletePrefix = "  Delete the snapshot ";
 constexpr const char* snapshotDeleteSuffix = "?  ";

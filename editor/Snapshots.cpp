@@ -67,7 +67,28 @@ int Snapshots::keep(const std::string& label, const ProjectRecord& record, bool 
     const int id = snapshotStore.add(info, record);
     if (id >= 0)
         host.snapshotsChanged();
+    sayDamageOnce();
     return id;
+}
+
+void Snapshots::sayDamageOnce()
+{
+    // Found while the folder was read for a change: said after what the
+    // command itself says, so that neither box hides the other.
+    if (snapshotStore.takeDamageFound())
+        juce::MessageManager::callAsync(
+            whileAlive([this] { dialogs.notice(texts::snapshotsLeftOut); }));
+}
+
+bool Snapshots::refresh()
+{
+    const bool changed = snapshotStore.refresh();
+    if (snapshotStore.info(selectedId) == std::nullopt)
+        selectedId = -1;
+    if (changed)
+        host.snapshotsChanged();
+    sayDamageOnce();
+    return changed;
 }
 
 void Snapshots::takeAutomatic(const std::string& label, const ProjectRecord& record, bool connected)
@@ -212,7 +233,9 @@ std::vector<DifferenceRow> Snapshots::differences(int id) const
 
 bool Snapshots::rename(int id, const std::string& label)
 {
-    if (!snapshotStore.rename(id, label))
+    const bool renamed = snapshotStore.rename(id, label);
+    sayDamageOnce();
+    if (!renamed)
         return false;
     host.snapshotsChanged();
     return true;
@@ -225,6 +248,7 @@ bool Snapshots::remove(int id)
     if (comparing && (id == compareAId || id == compareBId))
         endCompare(); // what plays now is the current edit
     snapshotStore.remove(id);
+    sayDamageOnce();
     if (selectedId == id)
         selectedId = -1;
     host.snapshotsChanged();

@@ -47,6 +47,9 @@ public:
 
     // Reads the folder; true when some snapshots were left out.
     bool load() { return snapshotStore.load(); }
+    // Reads what other programs (kestra-cli) have kept or changed since;
+    // true when the list changed.
+    bool refresh();
     const SnapshotStore& store() const { return snapshotStore; }
     // Answers that arrive from now on do nothing: the editor is going.
     void dropAnswers() { masterReference.clear(); }
@@ -109,6 +112,8 @@ private:
     int keep(const std::string& label, const ProjectRecord& record, bool connected, bool automatic);
     // One the editor takes by itself, of the given record.
     void takeAutomatic(const std::string& label, const ProjectRecord& record, bool connected);
+    // Damage found in the folder by a change is said once, after the change.
+    void sayDamageOnce();
     // A callback that does nothing once the snapshots have gone.
     template <typename Function> auto whileAlive(Function function);
 

@@ -136,7 +136,7 @@ Contents parse(const uint8_t* bytes, size_t size)
     {
         contents.fault = Fault::none;
         for (float value : record.parameterValues)
-            if (!std::isfinite(value))
+            if (!isStorableValue(value))
                 contents.fault = Fault::valueNotFinite;
     }
     return contents;

@@ -1,36 +1,10 @@
 #include "files/ProjectFileController.h"
 
 #include "files/ProjectFile.h"
+#include "link/NativeFile.h"
 
 namespace kestra
 {
-
-namespace
-{
-// Writes the whole image into a temporary file beside the target and moves it
-// over the target only when every byte has reached the disk, so that a failed
-// save (no permission, disk full) leaves an existing file as it was. Unlike
-// File::replaceWithData, a short write is noticed before the move.
-bool writeThroughTemporary(const juce::File& target, const projectfile::Image& image)
-{
-    // A folder of that name is never replaced by the file. Linux refuses the
-    // move anyway; the Windows call that replaces a file (ReplaceFile) did
-    // replace a folder under Wine.
-    if (target.isDirectory())
-        return false;
-    const juce::TemporaryFile temporary(target, juce::TemporaryFile::useHiddenFile);
-    {
-        juce::FileOutputStream out(temporary.getFile());
-        if (out.failedToOpen() || !out.write(image.data(), image.size()))
-            return false;
-        out.flush();
-        if (out.getStatus().failed())
-            return false;
-    }
-    return temporary.getFile().getSize() == static_cast<juce::int64>(image.size()) &&
-           temporary.overwriteTargetFileWithTemporary();
-}
-} // namespace
 
 ProjectFileController::ProjectFileController(DeviceLink& deviceLink, LinkSupervisor& linkSupervisor,
                                              ProjectSendController& projectSend, View& fileView,
@@ -42,7 +16,12 @@ ProjectFileController::ProjectFileController(DeviceLink& deviceLink, LinkSupervi
 
 void ProjectFileController::saveTo(const juce::File& file)
 {
-    if (!writeThroughTemporary(file, projectfile::toImage(link.record())))
+    // Written beside and moved over the target only when every byte has
+    // reached the disk, so that a failed save (no permission, disk full)
+    // leaves an existing file as it was. A folder, a FIFO or a device of that
+    // name is never replaced.
+    const auto image = projectfile::toImage(link.record());
+    if (!nativefile::replaceWith(file, image.data(), image.size()))
         view.showFileNotice(FileNotice::notSaved);
 }
 
@@ -56,25 +35,18 @@ void ProjectFileController::openFrom(const juce::File& file)
     lastFolder = file.getParentDirectory();
 
     // The record's length is all that is read; anything after it is ignored.
-    // A file that cannot be read (missing, a folder, no permission, a failing
-    // disk) says nothing about its contents: it is not called corrupted, but
-    // not valid, the closest text the editor has. A file that was read and is
-    // too short or wrong is corrupted.
-    juce::MemoryBlock head;
-    bool read = false;
-    if (file.existsAsFile())
-        if (juce::FileInputStream in(file); in.openedOk())
-        {
-            in.readIntoMemoryBlock(head, static_cast<ssize_t>(projectfile::fileSize));
-            read = !in.getStatus().failed();
-        }
-    if (!read)
+    // A file that cannot be read (missing, a folder, a FIFO or a device, no
+    // permission, a failing disk) says nothing about its contents: it is not
+    // called corrupted, but not valid, the closest text the editor has. Only
+    // a regular file is opened, so that nothing waits for a FIFO's writer. A
+    // file that was read and is too short or wrong is corrupted.
+    const auto head = nativefile::readRegular(file, projectfile::fileSize);
+    if (!head.read)
     {
         view.showFileNotice(FileNotice::notValid);
         return;
     }
-    const auto contents =
-        projectfile::parse(static_cast<const uint8_t*>(head.getData()), head.getSize());
+    const auto contents = projectfile::parse(head.bytes.data(), head.bytes.size());
     if (contents.fault != projectfile::Fault::none)
     {
         view.showFileNotice(FileNotice::corrupted);

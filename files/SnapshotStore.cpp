@@ -1,8 +1,11 @@
 #include "files/SnapshotStore.h"
 
 #include "files/ProjectFile.h"
+#include "link/NativeFile.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 namespace kestra
 {
@@ -10,26 +13,43 @@ namespace kestra
 namespace
 {
 constexpr const char* indexName = "index.xml";
+constexpr const char* lockName = ".lock";
+constexpr const char* damagedName = "Damaged";
 constexpr const char* filePrefix = "snapshot-";
 // What a snapshot found without its index entry is called: its label, model
 // and version went with the index.
 constexpr const char* recoveredLabel = "Recovered snapshot";
+// How many ids a new snapshot tries past the newest before it gives up.
+constexpr int maxIdAttempts = 1000;
 
-juce::String fromUtf8(const std::string& text)
+// The id in a snapshot file's name ("snapshot-12.tkp"), or 0 for a name that
+// is not one the store writes.
+int idOfName(const std::string& name)
 {
-    return juce::String::fromUTF8(text.data(), static_cast<int>(text.size()));
+    const std::string prefix = filePrefix, extension = projectfile::fileExtension;
+    if (name.size() <= prefix.size() + extension.size() || name.rfind(prefix, 0) != 0 ||
+        name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+        return 0;
+    const auto digits = name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
+    if (digits.size() > 9 || digits[0] == '0' ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    return std::stoi(digits);
 }
 
-// The id in a snapshot file's name, or 0 for a name that is not one.
-int idOfFile(const juce::File& file)
+// What OPEN would read back from the record's file.
+bool opensAgain(const ProjectRecord& record)
 {
-    const auto name = file.getFileNameWithoutExtension();
-    if (!name.startsWith(filePrefix) || !file.hasFileExtension(projectfile::fileExtension))
-        return 0;
-    const auto digits = name.fromFirstOccurrenceOf(filePrefix, false, false);
-    if (digits.isEmpty() || !digits.containsOnly("0123456789") || digits.length() > 9)
-        return 0;
-    return digits.getIntValue();
+    const auto image = projectfile::toImage(record);
+    return projectfile::parse(image.data(), image.size()).fault == projectfile::Fault::none;
+}
+
+SnapshotInfo kept(SnapshotInfo info)
+{
+    info.label = snapshotindex::keptText(info.label);
+    info.model = snapshotindex::keptText(info.model);
+    info.version = snapshotindex::keptText(info.version);
+    return info;
 }
 } // namespace
 
@@ -46,116 +66,161 @@ juce::File SnapshotStore::indexFile() const
     return directory.getChildFile(indexName);
 }
 
+juce::File SnapshotStore::damagedFolder() const
+{
+    return directory.getChildFile(damagedName);
+}
+
 std::optional<ProjectRecord> SnapshotStore::readRecord(const juce::File& file)
 {
-    juce::MemoryBlock bytes;
-    if (!file.existsAsFile() || !file.loadFileAsData(bytes))
+    const auto contents = nativefile::readRegular(file, projectfile::fileSize);
+    if (!contents.read)
         return std::nullopt;
-    const auto contents =
-        projectfile::parse(static_cast<const uint8_t*>(bytes.getData()), bytes.getSize());
-    if (contents.fault != projectfile::Fault::none)
+    const auto parsed = projectfile::parse(contents.bytes.data(), contents.bytes.size());
+    if (parsed.fault != projectfile::Fault::none)
         return std::nullopt;
-    return contents.record;
+    return parsed.record;
+}
+
+const SnapshotStore::Entry* SnapshotStore::find(int id) const
+{
+    for (const auto& e : entries)
+        if (e.info.id == id)
+            return &e;
+    return nullptr;
+}
+
+// ---- reading the folder ------------------------------------------------------------------
+
+void SnapshotStore::setAside(const juce::File& file)
+{
+    damageFound = true;
+    if (!nativefile::moveAside(file, damagedFolder()).has_value())
+        nativefile::removeFile(file); // never read again as if it were sound
+}
+
+bool SnapshotStore::readFolder()
+{
+    // The records already read: a snapshot file never changes once written.
+    std::map<int, ProjectRecord> known;
+    for (const auto& e : entries)
+        known.emplace(e.info.id, e.record);
+    auto recordOf = [&known](int id, const juce::File& file) -> std::optional<ProjectRecord>
+    {
+        if (const auto found = known.find(id); found != known.end())
+            return found->second;
+        return readRecord(file);
+    };
+
+    std::set<int> files;
+    for (const auto& name : nativefile::namesIn(directory))
+        if (const int id = idOfName(name); id > 0)
+            files.insert(id);
+
+    const auto index = indexFile();
+    const bool indexThere = nativefile::kindOf(index) != nativefile::Kind::missing;
+    std::optional<std::vector<SnapshotInfo>> items;
+    if (indexThere)
+    {
+        const auto contents = nativefile::readRegular(index, snapshotindex::maxSize + 1);
+        if (contents.read)
+            items = snapshotindex::parse(std::string_view(
+                reinterpret_cast<const char*>(contents.bytes.data()), contents.bytes.size()));
+        if (!items.has_value())
+            setAside(index); // damaged: kept for whoever wants to look, rebuilt below
+    }
+
+    std::vector<Entry> read;
+    bool rewrite = false;
+    if (items.has_value())
+        for (const auto& item : *items)
+        {
+            const bool twice = std::any_of(
+                read.begin(), read.end(), [&item](const Entry& e) { return e.info.id == item.id; });
+            if (twice || files.count(item.id) == 0)
+            {
+                damageFound = rewrite = true; // its file is gone: the entry goes, said
+                continue;
+            }
+            files.erase(item.id);
+            const auto record = recordOf(item.id, fileOf(item.id));
+            if (!record.has_value())
+            {
+                setAside(fileOf(item.id));
+                rewrite = true;
+                continue;
+            }
+            read.push_back({item, *record});
+        }
+
+    // Files the index does not name: everything when the index is gone;
+    // otherwise a snapshot whose index entry never reached the disk.
+    for (const int id : files)
+    {
+        const auto file = fileOf(id);
+        const auto record = recordOf(id, file);
+        rewrite = true;
+        if (!record.has_value())
+        {
+            setAside(file);
+            continue;
+        }
+        Entry entry{{}, *record};
+        entry.info.id = id;
+        entry.info.taken = nativefile::modificationTime(file).value_or(juce::Time());
+        entry.info.label = recoveredLabel;
+        entry.info.automatic = false; // nobody knows: never pruned
+        read.push_back(std::move(entry));
+        if (!items.has_value() && indexThere)
+            damageFound = true;
+    }
+    if (!indexThere && !read.empty())
+        damageFound = true; // snapshot files without their index: it is lost
+
+    std::sort(read.begin(), read.end(),
+              [](const Entry& a, const Entry& b) { return a.info.id < b.info.id; });
+    entries = std::move(read);
+    return rewrite || (indexThere && !items.has_value());
 }
 
 bool SnapshotStore::load()
 {
     entries.clear();
-    nextId = 1;
-    if (!directory.isDirectory())
+    if (nativefile::kindOf(directory) != nativefile::Kind::folder)
         return false;
-
-    bool faulty = false;
-    const auto index = indexFile();
-    std::unique_ptr<juce::XmlElement> xml;
-    if (index.existsAsFile())
-        xml = juce::parseXMLIfTagMatches(index.loadFileAsString(), "snapshots");
-    // A missing index beside snapshot files is as damaged as a broken one.
-    const bool indexRead = xml != nullptr;
-    if (index.existsAsFile() && !indexRead)
-        faulty = true;
-
-    if (indexRead)
-        for (const auto* item : xml->getChildWithTagNameIterator("snapshot"))
-        {
-            const int id = item->getIntAttribute("id", 0);
-            const auto found = std::find_if(entries.begin(), entries.end(),
-                                            [id](const Entry& e) { return e.info.id == id; });
-            const auto record =
-                id > 0 && found == entries.end() ? readRecord(fileOf(id)) : std::nullopt;
-            if (!record.has_value())
-            {
-                faulty = true;
-                continue;
-            }
-            Entry entry{{}, *record};
-            entry.info.id = id;
-            entry.info.taken =
-                juce::Time(item->getStringAttribute("taken").getLargeIntValue()); // ms since 1970
-            entry.info.label = item->getStringAttribute("label").toStdString();
-            entry.info.model = item->getStringAttribute("model").toStdString();
-            entry.info.version = item->getStringAttribute("version").toStdString();
-            entry.info.automatic = item->getBoolAttribute("automatic", true);
-            entries.push_back(std::move(entry));
-        }
-
-    // Files the index does not name: everything that is left when the index
-    // is gone; otherwise a snapshot whose index entry never reached the disk.
-    if (adoptFilesNotIndexed() && !indexRead)
-        faulty = true;
-    if (!indexRead && entries.empty() && !index.existsAsFile())
-        faulty = false; // a folder with nothing in it yet
-
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry& a, const Entry& b) { return a.info.id < b.info.id; });
-    for (const auto& e : entries)
-        nextId = std::max(nextId, e.info.id + 1);
-    for (const auto& file : directory.findChildFiles(juce::File::findFiles, false))
-        nextId = std::max(nextId, idOfFile(file) + 1); // never overwrite a refused file
-
-    if (faulty)
+    // A folder that cannot be locked (read-only, say) is still read.
+    nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
+    if (readFolder() && lock.held())
         writeIndex();
-    return faulty;
+    return takeDamageFound();
 }
 
-bool SnapshotStore::adoptFilesNotIndexed()
+bool SnapshotStore::refresh()
 {
-    bool adopted = false;
-    for (const auto& file : directory.findChildFiles(juce::File::findFiles, false))
-    {
-        const int id = idOfFile(file);
-        if (id <= 0 || info(id).has_value())
-            continue;
-        const auto record = readRecord(file);
-        if (!record.has_value())
-            continue;
-        Entry entry{{}, *record};
-        entry.info.id = id;
-        entry.info.taken = file.getLastModificationTime();
-        entry.info.label = recoveredLabel;
-        entry.info.automatic = false; // nobody knows: never pruned
-        entries.push_back(std::move(entry));
-        adopted = true;
-    }
-    return adopted;
+    if (nativefile::kindOf(directory) != nativefile::Kind::folder)
+        return false;
+    const auto before = list();
+    nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
+    if (!lock.held())
+        return false;
+    if (readFolder())
+        writeIndex();
+    const auto after = list();
+    return !std::equal(before.begin(), before.end(), after.begin(), after.end(),
+                       [](const SnapshotInfo& a, const SnapshotInfo& b)
+                       { return a.id == b.id && a.label == b.label; });
 }
 
 bool SnapshotStore::writeIndex() const
 {
-    juce::XmlElement xml("snapshots");
+    std::vector<SnapshotInfo> infos;
     for (const auto& e : entries)
-    {
-        auto* item = xml.createNewChildElement("snapshot");
-        item->setAttribute("id", e.info.id);
-        item->setAttribute("taken", juce::String(e.info.taken.toMilliseconds()));
-        item->setAttribute("label", fromUtf8(e.info.label));
-        item->setAttribute("model", fromUtf8(e.info.model));
-        item->setAttribute("version", fromUtf8(e.info.version));
-        item->setAttribute("automatic", e.info.automatic);
-    }
-    // replaceWithText writes a file beside the index and moves it over.
-    return directory.createDirectory() && indexFile().replaceWithText(xml.toString());
+        infos.push_back(e.info);
+    const auto text = snapshotindex::write(infos);
+    return nativefile::replaceWith(indexFile(), text.data(), text.size());
 }
+
+// ---- what is kept ------------------------------------------------------------------------
 
 std::vector<SnapshotInfo> SnapshotStore::list() const
 {
@@ -167,17 +232,15 @@ std::vector<SnapshotInfo> SnapshotStore::list() const
 
 std::optional<SnapshotInfo> SnapshotStore::info(int id) const
 {
-    for (const auto& e : entries)
-        if (e.info.id == id)
-            return e.info;
+    if (const auto* e = find(id))
+        return e->info;
     return std::nullopt;
 }
 
 std::optional<ProjectRecord> SnapshotStore::record(int id) const
 {
-    for (const auto& e : entries)
-        if (e.info.id == id)
-            return e.record;
+    if (const auto* e = find(id))
+        return e->record;
     return std::nullopt;
 }
 
@@ -186,23 +249,59 @@ int SnapshotStore::newest() const
     return entries.empty() ? -1 : entries.back().info.id;
 }
 
-int SnapshotStore::add(const SnapshotInfo& newInfo, const ProjectRecord& record)
+// ---- changes -----------------------------------------------------------------------------
+
+int SnapshotStore::createNextFile(const ProjectRecord& record)
 {
-    Entry entry{newInfo, record};
-    entry.info.id = nextId;
+    int id = entries.empty() ? 1 : entries.back().info.id + 1;
+    for (const auto& name : nativefile::namesIn(directory))
+        id = std::max(id, idOfName(name) + 1);
     const auto image = projectfile::toImage(record);
-    if (!directory.createDirectory() ||
-        !fileOf(entry.info.id).replaceWithData(image.data(), image.size()))
-        return -1;
-    ++nextId;
-    entries.push_back(std::move(entry));
-    pruneAutomatic();
-    writeIndex();
-    return entries.back().info.id;
+    for (int attempt = 0; attempt < maxIdAttempts; ++attempt, ++id)
+        switch (nativefile::createExclusively(fileOf(id), image.data(), image.size()))
+        {
+        case nativefile::Created::created:
+            return id;
+        case nativefile::Created::exists:
+            continue; // taken meanwhile by a program that does not lock
+        case nativefile::Created::failed:
+            return -1;
+        }
+    return -1;
 }
 
-void SnapshotStore::pruneAutomatic()
+int SnapshotStore::add(const SnapshotInfo& newInfo, const ProjectRecord& record)
 {
+    // Everything kept can be opened again.
+    if (!opensAgain(record) || !nativefile::makeFolder(directory))
+        return -1;
+    nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
+    if (!lock.held())
+        return -1;
+    readFolder();
+    const int id = createNextFile(record);
+    if (id < 0)
+        return -1;
+    Entry entry{kept(newInfo), record};
+    entry.info.id = id;
+    entries.push_back(std::move(entry));
+    const auto pruned = pruneAutomatic();
+    if (!writeIndex())
+    {
+        nativefile::removeFile(fileOf(id));
+        readFolder();
+        return -1;
+    }
+    // The index first: a file whose entry is gone is only adopted back if the
+    // index is lost as well.
+    for (const int old : pruned)
+        nativefile::removeFile(fileOf(old));
+    return id;
+}
+
+std::vector<int> SnapshotStore::pruneAutomatic()
+{
+    std::vector<int> pruned;
     auto automaticCount = std::count_if(entries.begin(), entries.end(),
                                         [](const Entry& e) { return e.info.automatic; });
     for (auto e = entries.begin(); e != entries.end() && automaticCount > maxAutomatic;)
@@ -212,25 +311,34 @@ void SnapshotStore::pruneAutomatic()
             ++e;
             continue;
         }
-        fileOf(e->info.id).deleteFile();
+        pruned.push_back(e->info.id);
         e = entries.erase(e);
         --automaticCount;
     }
+    return pruned;
 }
 
 bool SnapshotStore::rename(int id, const std::string& label)
 {
+    nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
+    if (!lock.held())
+        return false;
+    readFolder();
     for (auto& e : entries)
         if (e.info.id == id)
         {
-            e.info.label = label;
+            e.info.label = snapshotindex::keptText(label);
             return writeIndex();
         }
-    return false;
+    return false; // removed meanwhile
 }
 
 bool SnapshotStore::remove(int id)
 {
+    nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
+    if (!lock.held())
+        return false;
+    readFolder();
     const auto found = std::find_if(entries.begin(), entries.end(),
                                     [id](const Entry& e) { return e.info.id == id; });
     if (found == entries.end())
@@ -239,17 +347,32 @@ bool SnapshotStore::remove(int id)
     // The index first: a file whose entry is gone is only adopted back if the
     // index is lost as well.
     const bool written = writeIndex();
-    fileOf(id).deleteFile();
+    nativefile::removeFile(fileOf(id));
     return written;
 }
 
 bool SnapshotStore::exportTo(int id, const juce::File& file) const
 {
-    const auto snapshot = record(id);
-    if (!snapshot.has_value() || file.isDirectory())
+    const auto* snapshot = find(id);
+    if (snapshot == nullptr)
         return false;
-    const auto image = projectfile::toImage(*snapshot);
-    return file.replaceWithData(image.data(), image.size());
+    const auto image = projectfile::toImage(snapshot->record);
+    return nativefile::replaceWith(file, image.data(), image.size());
+}
+
+bool SnapshotStore::canKeep() const
+{
+    if (!nativefile::makeFolder(directory))
+        return false;
+    nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
+    if (!lock.held())
+        return false;
+    // A file of a snapshot's size, where the index would be written.
+    const auto probe = directory.getChildFile(".probe");
+    const auto image = projectfile::toImage(ProjectRecord::initial());
+    const bool written = nativefile::replaceWith(probe, image.data(), image.size());
+    nativefile::removeFile(probe);
+    return written;
 }
 
 } // namespace kestra

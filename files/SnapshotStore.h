@@ -6,51 +6,59 @@
 // whether the editor took it by itself or the user asked for it.
 //
 // On disk, in one folder: one project file per snapshot ("snapshot-<id>.tkp")
-// and an index ("index.xml") that names them, replaced whole (written beside
-// and moved over) whenever it changes. Reading is forgiving: an index that is
-// missing, truncated or damaged is rebuilt from the files that are there, and
-// a file that OPEN would refuse is left out; load() says whether anything was
-// left out or rebuilt, so that the editor can say so once.
+// and an index ("index.xml", files/SnapshotIndex.h) that names them, replaced
+// whole (written beside, flushed, moved over) whenever it changes.
+//
+// Several processes share the folder (the window, any number of kestra-cli
+// runs), so nothing is decided from memory alone. Every change takes the
+// folder's lock (an advisory lock on ".lock" in it), reads the index and the
+// files as they are on disk, makes its change on that and writes the index
+// before it lets go. A new snapshot's id is the next after every id in the
+// folder, and its file is created exclusively: an id is never taken twice,
+// even by a program that does not take the lock.
+//
+// Reading is forgiving, and nothing is lost without a word: an index that is
+// missing, damaged or too deep to parse is rebuilt from the files (their
+// labels are lost: "Recovered snapshot"), and a damaged index or a snapshot
+// file that OPEN would refuse is moved into "Damaged" in the folder. Whatever
+// is found that way is reported once (takeDamageFound()).
 //
 // The newest `maxAutomatic` automatic snapshots are kept; the ones taken on
-// demand are never pruned. Records are kept in memory: the files are read at
-// load() only. No component; message thread only.
+// demand are never pruned. Records are kept in memory: a file is read when
+// its id is first seen. No component; message thread only.
 
+#include "files/SnapshotIndex.h"
 #include "model/ProjectRecord.h"
 
 #include <juce_core/juce_core.h>
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestra
 {
 
-struct SnapshotInfo
-{
-    int id = 0; // unique in its folder; a newer snapshot has a greater id
-    juce::Time taken;
-    std::string label;
-    std::string model;   // "Kestra Brio"; empty when taken while not connected
-    std::string version; // "1.5"; empty when taken while not connected
-    bool automatic = true;
-};
-
 class SnapshotStore
 {
 public:
     static constexpr int maxAutomatic = 200;
+    // How long a change waits for another process that holds the folder.
+    static constexpr int lockTimeoutMs = 5000;
 
     explicit SnapshotStore(juce::File folder);
 
     const juce::File& folder() const { return directory; }
 
     // Reads the index and the snapshot files. True when something could not
-    // be read: a damaged or missing index (rebuilt from the files), or a
-    // snapshot file refused (left out). A folder that does not exist yet is
-    // an empty store.
+    // be read (rebuilt, moved aside or left out); false for a folder that does
+    // not exist yet, which is an empty store.
     bool load();
+    // Reads what other processes have changed since; true when the list changed.
+    bool refresh();
+    // True once after a read (load, refresh or a change) found damage.
+    bool takeDamageFound() { return std::exchange(damageFound, false); }
 
     // Newest first.
     std::vector<SnapshotInfo> list() const;
@@ -59,17 +67,24 @@ public:
     // The newest snapshot's id, or -1 for none.
     int newest() const;
 
-    // Keeps a snapshot; returns its id, or -1 when it could not be written.
-    // An automatic one may prune the oldest automatic ones.
+    // Keeps a snapshot; returns its id, or -1 when it could not be kept: the
+    // folder cannot be made or written, another process held it too long, or
+    // the record is one OPEN would refuse. An automatic one may prune the
+    // oldest automatic ones.
     int add(const SnapshotInfo& info, const ProjectRecord& record);
     bool rename(int id, const std::string& label);
     bool remove(int id);
     // Writes the snapshot as a project file.
     bool exportTo(int id, const juce::File& file) const;
+    // Whether a snapshot could be kept now: the folder can be made, locked and
+    // written. Writes and removes a file of its own.
+    bool canKeep() const;
 
     // The snapshot file of an id (whether or not it exists).
     juce::File fileOf(int id) const;
     juce::File indexFile() const;
+    // Where a damaged index and refused snapshot files are moved.
+    juce::File damagedFolder() const;
 
 private:
     struct Entry
@@ -78,16 +93,22 @@ private:
         ProjectRecord record;
     };
 
+    // Makes `entries` what the folder holds; damage is moved aside and noted.
+    // True when the index must be written again (rebuilt, or files adopted).
+    bool readFolder();
     bool writeIndex() const;
     // Reads and checks one snapshot file as OPEN would.
     static std::optional<ProjectRecord> readRecord(const juce::File& file);
-    // Adds the snapshot files that the index does not name; true if any was found.
-    bool adoptFilesNotIndexed();
-    void pruneAutomatic();
+    void setAside(const juce::File& file);
+    // Creates the file of the next free id with the record's image; -1 when it cannot.
+    int createNextFile(const ProjectRecord& record);
+    // The oldest automatic ones beyond maxAutomatic, taken out of `entries`.
+    std::vector<int> pruneAutomatic();
+    const Entry* find(int id) const;
 
     juce::File directory;
     std::vector<Entry> entries; // oldest first
-    int nextId = 1;
+    bool damageFound = false;
 };
 
 } // namespace kestra

@@ -1,6 +1,7 @@
 #include "files/TonewheelFileController.h"
 
 #include "files/TonewheelFile.h"
+#include "link/NativeFile.h"
 
 #include <algorithm>
 #include <memory>
@@ -33,33 +34,26 @@ void TonewheelFileController::loadFrom(const juce::File& file, uint8_t slot)
     }
     lastFolder = file.getParentDirectory();
 
-    // A file beyond the limit is refused by its size and never read whole.
-    const auto size = static_cast<uint64_t>(std::max<juce::int64>(0, file.getSize()));
-    juce::MemoryBlock contents;
-    bool read = false;
-    if (size <= maxFileSize)
-        read = file.loadFileAsData(contents);
-    else if (juce::FileInputStream in(file); in.openedOk())
-        read = in.readIntoMemoryBlock(contents, 4) == 4 && !in.getStatus().failed();
+    // Only a regular file is opened (a FIFO would block, a device never
+    // end); a file beyond the limit is refused by its size and never read whole.
+    const auto contents = nativefile::readRegular(file, maxFileSize);
 
     // A read that fails says nothing about the file's contents: it is not
     // called corrupted, but not valid, the closest text the editor has.
-    if (!read)
+    if (!contents.read)
     {
         view.showFileNotice(FileNotice::notValid);
         return;
     }
-
-    const auto* bytes = static_cast<const uint8_t*>(contents.getData());
-    const uint64_t fileSize = size <= maxFileSize ? contents.getSize() : size;
-    if (checkContents(bytes, contents.getSize(), fileSize) != Verdict::accepted)
+    if (checkContents(contents.bytes.data(), contents.bytes.size(), contents.size) !=
+        Verdict::accepted)
     {
         view.showFileNotice(FileNotice::corrupted);
         return;
     }
 
     // The file's bytes wait with the question for its answer.
-    auto kept = std::make_shared<juce::MemoryBlock>(std::move(contents));
+    auto kept = std::make_shared<juce::MemoryBlock>(contents.bytes.data(), contents.bytes.size());
     view.askTonewheelReplacement(
         link.tonewheelName(slot),
         [this, kept, slot](bool yes)

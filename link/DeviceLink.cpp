@@ -30,7 +30,8 @@ void DeviceLink::handleIncoming(const uint8_t* data, size_t size)
     {
     case Kind::parameterValue:
     case Kind::parameterByte:
-        if (!isValidParameterNumber(message.number))
+        // A value that is not a finite number is refused: the old one stays.
+        if (!isValidParameterNumber(message.number) || !isStorableValue(message.value))
             return;
         setParameterValue(message.number, message.value);
         host.postInternalMessage(ParameterChanged, message.number);

@@ -60,7 +60,10 @@ std::string describeInstrumentMessage(const sysex::Decoded& d)
         std::string text = "Parameter " + std::to_string(d.number);
         if (isValidParameterNumber(d.number) && *parameterInfo(d.number).label != '\0')
             text += std::string(" ") + parameterInfo(d.number).label;
-        return text + " = " + describeParameterValue(d.number, d.value);
+        text += " = " + describeParameterValue(d.number, d.value);
+        if (!isStorableValue(d.value))
+            text += " (refused: not a finite number)"; // the editor keeps the value it had
+        return text;
     }
     case Kind::storeRequest:
         return "Store request";

@@ -35,7 +35,8 @@ void PortConnector::savePortIndices()
 {
     if (auto* user = settings.getUserSettings())
     {
-        user->reload(); // what others have written since
+        setAsideDamagedSettings(); // never read a damaged file
+        user->reload();            // what others have written since
         user->setValue(inputIndexKey, inputIndex);
         user->setValue(outputIndexKey, outputIndex);
         user->saveIfNeeded();

@@ -5,6 +5,7 @@
 
 #include "model/ParameterCatalogue.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace kestra
@@ -32,6 +33,15 @@ static_assert(sizeof(ProjectRecord) == projectRecordSize, "the record is the fil
 constexpr int numModels = 4;
 extern const char* const modelNames[numModels];                  // "Kestra" ... "Kestra Tavo"
 extern const char* const revisionSuffixes[numHardwareRevisions]; // "", "QMR"
+
+// Whether a value may enter the record: every value the record holds must
+// reach a project file that OPEN reads back, and OPEN refuses a value that is
+// not a finite number. A value the instrument reports that is not is refused
+// where it arrives (link/DeviceLink.cpp), and the MIDI Monitor says so.
+inline bool isStorableValue(float value)
+{
+    return std::isfinite(value);
+}
 
 inline bool isValidModelIndex(int modelIndex)
 {

@@ -2,6 +2,7 @@
 // against a recording host: no component, no thread.
 
 #include "link/DeviceLink.h"
+#include "link/MessageDescription.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,42 @@ TEST_F(DeviceLinkTest, NumbersAndSlotsOutsideTheStoreAreDropped)
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
     EXPECT_EQ(link.tonewheelNames()[5], "ALT3 -  TONEWHEEL A100_1961");
     EXPECT_TRUE(host.posted.empty());
+}
+
+// A value the instrument reports that is not a finite number is refused
+// where it arrives: the value the editor had stays (so that everything it
+// keeps can be opened again), nothing is announced, and the MIDI Monitor's
+// line for the message says it was refused.
+TEST_F(DeviceLinkTest, ValuesThatAreNotFiniteNumbersAreRefused)
+{
+    struct Case
+    {
+        const char* what;
+        sysex::Bytes message;
+    };
+    const Case cases[] = {
+        {"NaN", sysex::parameterValueMessage(23, std::numeric_limits<float>::quiet_NaN())},
+        {"+infinity", sysex::parameterValueMessage(23, std::numeric_limits<float>::infinity())},
+        {"-infinity", sysex::parameterValueMessage(6, -std::numeric_limits<float>::infinity())},
+        {"as an organ sent it",
+         {0xF0, 0x7D, 0x1E, 0x01, 0x17, 0x00, 0x00, 0x00, 0x00, 0x7E, 0x07, 0xF7}},
+    };
+    const std::string refused = "(refused: not a finite number)";
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const auto before = link.record();
+        receive(c.message);
+        const auto after = link.record();
+        EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+        EXPECT_TRUE(host.posted.empty());
+        const auto meaning = describeMessage(c.message.data(), c.message.size());
+        EXPECT_NE(meaning.find(refused), std::string::npos) << meaning;
+    }
+    const auto finite = sysex::parameterValueMessage(23, 4000.0f);
+    receive(finite);
+    EXPECT_EQ(link.parameterValue(23), 4000.0f);
+    EXPECT_EQ(describeMessage(finite.data(), finite.size()).find(refused), std::string::npos);
 }
 
 TEST_F(DeviceLinkTest, ShortMessagesNeverReadStaleBufferBytes)

@@ -7,6 +7,7 @@
 #include "files/ProjectFile.h"
 #include "files/ProjectFileController.h"
 #include "files/TonewheelFileController.h"
+#include "link/NativeFile.h"
 #include "support/ControllerRig.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,24 @@ using kestra::testing::Lines;
 
 namespace
 {
+// What a user may name instead of a file, by the name's start: a FIFO
+// ("fifo..."), a device ("device...", a link to /dev/zero), a link to itself ("loop...").
+void makeSpecialFile(const juce::File& file)
+{
+#if JUCE_WINDOWS
+    ADD_FAILURE() << "no special files here: " << file.getFullPathName();
+#else
+    const auto path = file.getFullPathName().toStdString();
+    const auto name = file.getFileName();
+    if (name.startsWith("fifo"))
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    else if (name.startsWith("device"))
+        ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+    else
+        ASSERT_EQ(::symlink(path.c_str(), path.c_str()), 0);
+#endif
+}
+
 std::string noticeLine(FileNotice notice)
 {
     return "notice " + std::to_string(static_cast<int>(notice));
@@ -157,6 +176,27 @@ TEST(ProjectFileController, ASavedProjectOpensAgainWhole)
     EXPECT_FALSE(rig.timers.isRunning(BulkSendTimer)) << "nothing to send to while not connected";
 }
 
+#if !JUCE_WINDOWS
+// A name that is not UTF-8 (Latin-1 here) is the name of another file than
+// its decoded text: the file is opened and written under its own bytes.
+TEST(ProjectFileController, AFileIsOpenedAndSavedUnderTheBytesOfItsName)
+{
+    FileRig rig;
+    const std::string folder = rig.folder.getFullPathName().toStdString();
+    const auto latin1 = nativefile::fileFromBytes(folder + "/Kl\xE4nge.tkp");
+    rig.link.setRecord(aProject(2));
+    rig.projects.saveTo(latin1);
+    EXPECT_TRUE(rig.view.empty());
+    const auto names = nativefile::namesIn(rig.folder);
+    EXPECT_EQ(names, std::vector<std::string>{"Kl\xE4nge.tkp"});
+
+    rig.link.setRecord(ProjectRecord::initial());
+    rig.projects.openFrom(latin1);
+    EXPECT_TRUE(sameRecord(rig.link.record(), aProject(2)));
+    EXPECT_EQ(nativefile::shownName(latin1), "Kl\\xE4nge.tkp");
+}
+#endif
+
 TEST(ProjectFileController, AProjectThatCannotBeWrittenSaysSoAndLeavesTheFileThere)
 {
     FileRig rig;
@@ -176,6 +216,7 @@ TEST(ProjectFileController, RefusedFilesChangeNothingButWhereTheDialogStarts)
         folder,           // a folder of that name
         failing,          // a file whose read fails (a link to /proc/self/mem: EIO from its start)
         unreadableByMode, // the contents, with no read permission
+        special,          // not a regular file: a FIFO, a device, a link loop (never opened)
     };
     struct Case
     {
@@ -203,6 +244,8 @@ TEST(ProjectFileController, RefusedFilesChangeNothingButWhereTheDialogStarts)
     if (juce::File("/proc/self/mem").existsAsFile())
         cases.push_back({"failing.tkp", Make::failing, {}, FileNotice::notValid, true});
     cases.push_back({"locked.tkp", Make::unreadableByMode, goodBytes, FileNotice::notValid, true});
+    for (const char* special : {"fifo.tkp", "device.tkp", "loop.tkp"})
+        cases.push_back({special, Make::special, {}, FileNotice::notValid, true});
 #endif
     for (const auto& c : cases)
     {
@@ -225,6 +268,9 @@ TEST(ProjectFileController, RefusedFilesChangeNothingButWhereTheDialogStarts)
             break;
         case Make::failing:
             ASSERT_TRUE(juce::File("/proc/self/mem").createSymbolicLink(file, false));
+            break;
+        case Make::special:
+            makeSpecialFile(file);
             break;
         }
         const auto before = rig.link.record();
@@ -288,13 +334,18 @@ TEST(TonewheelFileController, RefusedFilesShowTheirNoticeAndSendNothing)
         FileNotice notice;
         bool folderMoves;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"wheel.txt", FileNotice::notValid, false},
         {"folder.ktw", FileNotice::notValid, true}, // cannot be read: a folder
         {"magic.ktw", FileNotice::corrupted, true},
         {"empty.ktw", FileNotice::corrupted, true}, // no data after the name
         {"huge.ktw", FileNotice::corrupted, true},  // beyond 1 MiB
     };
+#if !JUCE_WINDOWS
+    // Not regular files: refused before anything opens them (a FIFO would block).
+    for (const char* special : {"fifo.ktw", "device.ktw", "loop.ktw"})
+        cases.push_back({special, FileNotice::notValid, true});
+#endif
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -306,6 +357,11 @@ TEST(TonewheelFileController, RefusedFilesShowTheirNoticeAndSendNothing)
         {
             file = rig.folder.getChildFile(name);
             file.createDirectory();
+        }
+        else if (name == "fifo.ktw" || name == "device.ktw" || name == "loop.ktw")
+        {
+            file = rig.folder.getChildFile(name);
+            makeSpecialFile(file);
         }
         else if (name == "magic.ktw")
             file = rig.writeTonewheel(name, 100, 0x12345678);

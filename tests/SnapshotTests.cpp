@@ -19,7 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <map>
 #include <mutex>
+#include <set>
+#include <thread>
 
 using namespace kestra;
 using namespace kestra::testing;
@@ -78,33 +82,78 @@ TEST_F(StoreOnDisk, DamageIsSkippedOnceAndTheRestIsKept)
         const char* what;
         std::function<void(SnapshotStore&)> damage;
         std::vector<std::string> labelsKept; // newest first
+        std::vector<std::string> setAside;   // moved into the folder "Damaged"
     };
     const std::string recovered = "Recovered snapshot";
     const Case cases[] = {
         {"index damaged",
          [](SnapshotStore& s) { s.indexFile().replaceWithText("<snapsh&ts"); },
-         {recovered, recovered, recovered}},
+         {recovered, recovered, recovered},
+         {"index.xml"}},
         {"index truncated",
          [](SnapshotStore& s)
          {
              const auto text = s.indexFile().loadFileAsString();
              s.indexFile().replaceWithText(text.substring(0, text.length() / 2));
          },
-         {recovered, recovered, recovered}},
+         {recovered, recovered, recovered},
+         {"index.xml"}},
         {"index missing",
          [](SnapshotStore& s) { s.indexFile().deleteFile(); },
-         {recovered, recovered, recovered}},
+         {recovered, recovered, recovered},
+         {}},
         {"a file refused: wrong magic",
          [](SnapshotStore& s) { s.fileOf(2).replaceWithText("not a project"); },
-         {"third", "first"}},
+         {"third", "first"},
+         {"snapshot-2.tkp"}},
         {"a file refused: too short",
          [](SnapshotStore& s)
          {
              const auto image = projectfile::toImage(ProjectRecord::initial());
              s.fileOf(2).replaceWithData(image.data(), 100);
          },
-         {"third", "first"}},
-        {"a file missing", [](SnapshotStore& s) { s.fileOf(2).deleteFile(); }, {"third", "first"}},
+         {"third", "first"},
+         {"snapshot-2.tkp"}},
+        {"a file missing",
+         [](SnapshotStore& s) { s.fileOf(2).deleteFile(); },
+         {"third", "first"},
+         {}},
+        {"a file refused: not finite",
+         [](SnapshotStore& s)
+         {
+             auto image = projectfile::toImage(ProjectRecord::initial());
+             for (size_t i = 0; i < 4; ++i)
+                 image[20 + 4 * 23 + i] = i < 2 ? 0x00 : (i == 2 ? 0xC0 : 0x7F); // NaN
+             s.fileOf(2).replaceWithData(image.data(), image.size());
+         },
+         {"third", "first"},
+         {"snapshot-2.tkp"}},
+        {"index nested 50,000 deep",
+         [](SnapshotStore& s)
+         {
+             std::string deep;
+             for (int k = 0; k < 50000; ++k)
+                 deep += "<snapshots>";
+             s.indexFile().replaceWithData(deep.data(), deep.size());
+         },
+         {recovered, recovered, recovered},
+         {"index.xml"}},
+        {"index declares an entity",
+         [](SnapshotStore& s)
+         {
+             s.indexFile().replaceWithText("<!DOCTYPE snapshots [<!ENTITY e \"<snapshots>\">]>"
+                                           "<snapshots>&e;</snapshots>");
+         },
+         {recovered, recovered, recovered},
+         {"index.xml"}},
+        {"index is a folder",
+         [](SnapshotStore& s)
+         {
+             s.indexFile().deleteFile();
+             s.indexFile().createDirectory();
+         },
+         {recovered, recovered, recovered},
+         {"index.xml"}},
     };
     for (const auto& c : cases)
     {
@@ -122,6 +171,12 @@ TEST_F(StoreOnDisk, DamageIsSkippedOnceAndTheRestIsKept)
         SnapshotStore reread(folder);
         EXPECT_TRUE(reread.load());
         EXPECT_EQ(labelsOf(reread.list()), c.labelsKept);
+        // What could not be read is kept aside, never dropped.
+        std::vector<std::string> setAside;
+        for (const auto& file :
+             reread.damagedFolder().findChildFiles(juce::File::findFilesAndDirectories, false))
+            setAside.push_back(file.getFileName().toStdString());
+        EXPECT_EQ(setAside, c.setAside);
         EXPECT_EQ(reread.record(1)->parameterValues, a.parameterValues);
         EXPECT_EQ(reread.record(3)->parameterValues, c3.parameterValues);
         // A new snapshot never takes the place of a file that was refused.
@@ -158,6 +213,196 @@ TEST_F(StoreOnDisk, PruningKeepsTheNewestAutomaticAndEveryOnDemandOne)
     EXPECT_FALSE(reread.load());
     EXPECT_EQ(labelsOf(reread.list()), labelsOf(list));
 }
+
+namespace
+{
+// An XML 1.0 checker of our own, as strict as xmllint about characters: the
+// bytes are UTF-8, and no character or character reference is one XML forbids.
+bool readableByAnyXmlParser(const std::string& text)
+{
+    auto forbidden = [](uint32_t c)
+    {
+        return (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) || (c >= 0xD800 && c <= 0xDFFF) ||
+               c == 0xFFFE || c == 0xFFFF || c > 0x10FFFF;
+    };
+    const juce::String decoded = juce::String::fromUTF8(text.data(), static_cast<int>(text.size()));
+    if (!juce::CharPointer_UTF8::isValidString(text.data(), static_cast<int>(text.size())) ||
+        decoded.toStdString() != text)
+        return false;
+    for (auto p = decoded.getCharPointer(); !p.isEmpty(); ++p)
+        if (forbidden(static_cast<uint32_t>(*p)))
+            return false;
+    for (int at = decoded.indexOf("&#"); at >= 0; at = decoded.indexOf(at + 2, "&#"))
+    {
+        const auto reference = decoded.substring(at + 2).upToFirstOccurrenceOf(";", false, false);
+        const auto value = reference.startsWithIgnoreCase("x")
+                               ? static_cast<uint32_t>(reference.substring(1).getHexValue32())
+                               : static_cast<uint32_t>(reference.getIntValue());
+        if (forbidden(value))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+// Labels, models and versions are written as XML any parser reads: what XML
+// forbids is escaped, everything else kept as typed.
+TEST_F(StoreOnDisk, LabelsAreWrittenAsXmlAnyParserReads)
+{
+    struct Case
+    {
+        const char* what;
+        std::string label;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {"plain", "Warm & bright <B>", "Warm & bright <B>"},
+        {"control characters",
+         "a\x01"
+         "b\x1B[31mc",
+         "a\\x01b\\x1B[31mc"},
+        {"tab and line break stay", "a\tb\nc", "a\tb\nc"},
+        {"a byte that is not UTF-8", "Kl\xE4nge", "Kl\\xE4nge"},
+        {"a file name's byte as the editor carries it", "Kl\xED\xB3\xA4nge", "Kl\\xE4nge"},
+        {"not a character", "a\xEF\xBF\xBE", "a\\uFFFE"},
+        {"Arabic-Indic digits", "\xD9\xA1\xD9\xA2", "\xD9\xA1\xD9\xA2"},
+    };
+    SnapshotStore store(folder);
+    store.load();
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        auto info = labelled(c.label, false);
+        info.model = c.label;
+        info.version = c.label;
+        const int id = store.add(info, ProjectRecord::initial());
+        ASSERT_GT(id, 0);
+        EXPECT_EQ(store.info(id)->label, c.kept);
+        juce::MemoryBlock bytes;
+        ASSERT_TRUE(store.indexFile().loadFileAsData(bytes));
+        EXPECT_TRUE(readableByAnyXmlParser(bytes.toString().toStdString())) << bytes.toString();
+
+        SnapshotStore reread(folder);
+        EXPECT_FALSE(reread.load());
+        EXPECT_EQ(reread.info(id)->label, c.kept);
+        EXPECT_EQ(reread.info(id)->model, c.kept);
+        EXPECT_EQ(reread.info(id)->version, c.kept);
+        EXPECT_TRUE(store.rename(id, c.label));
+        EXPECT_EQ(store.info(id)->label, c.kept);
+    }
+}
+
+// Nothing is kept that OPEN would refuse: a record with a value that is not
+// a number is not written.
+TEST_F(StoreOnDisk, ARecordOpenWouldRefuseIsNotKept)
+{
+    SnapshotStore store(folder);
+    store.load();
+    for (const float value :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+          -std::numeric_limits<float>::infinity()})
+        EXPECT_EQ(store.add(labelled("not finite", true), recordWith({{23, value}})), -1);
+    auto wrongModel = ProjectRecord::initial();
+    wrongModel.modelIndex = 7;
+    EXPECT_EQ(store.add(labelled("model 7", true), wrongModel), -1);
+    EXPECT_TRUE(store.list().empty());
+}
+
+// Two stores of one process, on two threads, each with its own list in
+// memory: every snapshot of each is kept, each under an id of its own.
+TEST_F(StoreOnDisk, TwoWritersOfOneProcessLoseNothing)
+{
+    constexpr int each = 40;
+    auto write = [this](const std::string& prefix)
+    {
+        SnapshotStore store(folder);
+        store.load();
+        for (int k = 0; k < each; ++k)
+            EXPECT_GT(
+                store.add(labelled(prefix + std::to_string(k), false), ProjectRecord::initial()),
+                0);
+    };
+    std::thread other(write, "other ");
+    write("this ");
+    other.join();
+
+    SnapshotStore reread(folder);
+    EXPECT_FALSE(reread.load());
+    std::set<std::string> labels;
+    for (const auto& info : reread.list())
+        labels.insert(info.label);
+    EXPECT_EQ(labels.size(), 2u * each);
+    EXPECT_EQ(reread.list().size(), 2u * each);
+}
+
+#ifdef KESTRA_SNAPSHOT_WRITER_PATH
+// Twenty processes (kestra-cli runs, say) keep snapshots in one folder while
+// the window, whose list was read before they started, keeps, renames and
+// deletes its own: every snapshot survives under an id of its own, with its
+// own label and its own values, and the window's changes hold.
+TEST_F(StoreOnDisk, TwentyProcessesAndTheWindowLoseNothing)
+{
+    constexpr int processes = 20, perProcess = 6;
+    SnapshotStore window(folder);
+    window.load();
+
+    std::vector<std::unique_ptr<juce::ChildProcess>> children;
+    for (int p = 0; p < processes; ++p)
+    {
+        children.push_back(std::make_unique<juce::ChildProcess>());
+        ASSERT_TRUE(children.back()->start(
+            juce::StringArray{KESTRA_SNAPSHOT_WRITER_PATH, folder.getFullPathName(),
+                              "process " + juce::String(p), juce::String(1000 * (p + 1)),
+                              juce::String(perProcess)},
+            juce::ChildProcess::wantStdErr));
+    }
+    std::map<std::string, float> expected; // label: the value of parameter 4
+    std::vector<int> windowIds;
+    for (int k = 0; k < 12; ++k)
+    {
+        const auto label = "window " + std::to_string(k);
+        windowIds.push_back(window.add(labelled(label, k % 3 == 0), recordWith({{4, float(k)}})));
+        ASSERT_GT(windowIds.back(), 0);
+        expected[label] = float(k);
+        if (k == 4)
+        {
+            ASSERT_TRUE(window.rename(windowIds[1], "window renamed"));
+            expected.erase("window 1");
+            expected["window renamed"] = 1.0f;
+        }
+        if (k == 8)
+        {
+            ASSERT_TRUE(window.remove(windowIds[2]));
+            expected.erase("window 2");
+        }
+    }
+    for (int p = 0; p < processes; ++p)
+    {
+        ASSERT_TRUE(children[size_t(p)]->waitForProcessToFinish(120000));
+        EXPECT_EQ(children[size_t(p)]->getExitCode(), 0u)
+            << children[size_t(p)]->readAllProcessOutput();
+        for (int k = 0; k < perProcess; ++k)
+            expected["process " + std::to_string(p) + " " + std::to_string(k)] =
+                float(1000 * (p + 1) + k);
+    }
+
+    SnapshotStore reread(folder);
+    EXPECT_FALSE(reread.load()); // nothing damaged, nothing recovered
+    std::map<std::string, float> found;
+    std::set<int> ids;
+    for (const auto& info : reread.list())
+    {
+        EXPECT_TRUE(found.emplace(info.label, reread.record(info.id)->parameterValues[4]).second)
+            << info.label << " twice";
+        ids.insert(info.id);
+    }
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(ids.size(), expected.size());
+    // The window's list now holds everyone's.
+    window.refresh();
+    EXPECT_EQ(window.list().size(), expected.size());
+}
+#endif
 
 // ---- the table of differences ----------------------------------------------------------------
 
@@ -485,6 +730,42 @@ TEST_F(CoreSnapshots, WhileNotConnectedOnlyTheControlsChange)
 }
 
 // The label is asked for; Cancel takes nothing.
+// The organ reports values that are not finite numbers (NaN, +infinity,
+// -infinity): each is refused where it arrives, the controls keep what they
+// showed, the MIDI Monitor marks the message refused, and the snapshot STORE
+// takes afterwards opens again as a project file, at the next start too.
+TEST_F(CoreSnapshots, ValuesThatAreNotNumbersNeverReachASnapshot)
+{
+    ASSERT_TRUE(connect());
+    const auto before = editor.deviceLink().record();
+    const float notFinite[] = {std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity()};
+    for (const float value : notFinite)
+        ASSERT_TRUE(instrument.turnKnob(23, value));
+    ASSERT_TRUE(instrument.turnKnob(6, 3000.0f)); // a number: taken, after the others
+    ASSERT_TRUE(pumpUntil([&] { return editor.deviceLink().parameterValue(6) == 3000.0f; }));
+    EXPECT_EQ(editor.deviceLink().parameterValue(23), before.parameterValues[23]);
+    const auto monitor = editor.messageLog().toText();
+    int refusedLines = 0;
+    for (size_t at = monitor.find("(refused: not a finite number)"); at != std::string::npos;
+         at = monitor.find("(refused: not a finite number)", at + 1))
+        ++refusedLines;
+    EXPECT_EQ(refusedLines, 3);
+
+    editor.store(true);
+    ASSERT_TRUE(pumpUntil([&] { return labels().front() == "Stored"; }));
+    const auto stored = editor.snapshots().store().newest();
+    editor.openProjectFrom(editor.snapshots().store().fileOf(stored));
+    EXPECT_EQ(dialogs.texts().back(), texts::transmittingParameters); // not "corrupted"
+    ASSERT_TRUE(sendCompletes());
+    EXPECT_EQ(editor.deviceLink().parameterValue(23), before.parameterValues[23]);
+
+    SnapshotStore nextStart(folder);
+    EXPECT_FALSE(nextStart.load());
+    EXPECT_TRUE(nextStart.info(stored).has_value());
+}
+
 TEST_F(CoreSnapshots, OnDemandAsksForTheLabel)
 {
     dialogs.answerText(texts::snapshotLabelQuestion, std::string("Warm"));

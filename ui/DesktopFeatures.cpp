@@ -6,6 +6,7 @@
 
 #include "files/ProjectFile.h"
 #include "files/TonewheelFile.h"
+#include "link/NativeFile.h"
 #include "ui/MainContentComponent.h"
 #include "ui/MidiMonitorWindow.h"
 #include "ui/SnapshotsWindow.h"
@@ -174,6 +175,7 @@ void MainContentComponent::toggleSnapshots()
         snapshots->setVisible(false);
         return;
     }
+    editor.snapshots().refresh(); // what kestra-cli has kept meanwhile
     snapshots->snapshots().update();
     snapshots->setVisible(true);
     snapshots->toFront(false); // the editor keeps the keyboard
@@ -196,8 +198,10 @@ void MainContentComponent::filesDropped(const juce::StringArray& files, int, int
 {
     if (!isInterestedInFileDrag(files))
         return;
-    // Boxes and menus run after the desktop has finished the drop.
-    const juce::File file(files[0]);
+    // Boxes and menus run after the desktop has finished the drop. The file
+    // as the editor carries it, so that its name reaches the file system
+    // byte for byte (link/NativeFile.h).
+    const auto file = nativefile::carried(juce::File(files[0]));
     juce::MessageManager::callAsync(
         [safe = juce::Component::SafePointer<MainContentComponent>(this), file]
         {

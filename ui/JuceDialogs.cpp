@@ -1,6 +1,7 @@
 #include "ui/JuceDialogs.h"
 
 #include "editor/MessageTexts.h"
+#include "link/NativeFile.h"
 
 #include <cmath>
 
@@ -250,8 +251,10 @@ void JuceDialogs::chooseFile(FileKind kind, const juce::File& startAt,
     }
 
     chooser = std::make_unique<juce::FileChooser>(title, startAt, pattern);
+    // The file as the editor carries it, so that its name reaches the file
+    // system byte for byte (link/NativeFile.h).
     chooser->launchAsync(flags, [onChosen](const juce::FileChooser& finished)
-                         { onChosen(finished.getResult()); });
+                         { onChosen(nativefile::carried(finished.getResult())); });
 }
 
 } // namespace kestra

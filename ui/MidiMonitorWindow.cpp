@@ -1,5 +1,7 @@
 #include "ui/MidiMonitorWindow.h"
 
+#include "link/NativeFile.h"
+
 namespace kestra
 {
 
@@ -198,7 +200,7 @@ void MidiMonitorComponent::paintListBoxItem(int row, juce::Graphics& g, int widt
 bool MidiMonitorComponent::saveTo(const juce::File& file) const
 {
     const auto all = log.toText();
-    return file.replaceWithData(all.data(), all.size());
+    return nativefile::replaceWith(nativefile::carried(file), all.data(), all.size());
 }
 
 void MidiMonitorComponent::chooseFileAndSave()
@@ -218,7 +220,8 @@ void MidiMonitorComponent::chooseFileAndSave()
                                  return;
                              juce::AlertWindow::showMessageBoxAsync(
                                  juce::MessageBoxIconType::WarningIcon, "MIDI Monitor",
-                                 "The messages could not be saved to\n" + file.getFullPathName());
+                                 "The messages could not be saved to\n" +
+                                     juce::String::fromUTF8(nativefile::shownPath(file).c_str()));
                          });
 }
 
