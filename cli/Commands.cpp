@@ -1,7 +1,10 @@
 #include "cli/Commands.h"
 
+#include "cli/TerminalOutput.h"
 #include "editor/MessageTexts.h"
 #include "files/ProjectFile.h"
+#include "files/SnapshotDifference.h"
+#include "link/NativeFile.h"
 #include "link/Sysex.h"
 #include "model/Conversions.h"
 #include "model/ParameterText.h"
@@ -23,10 +26,21 @@ namespace kestra::cli
 using namespace controltext;
 
 std::atomic<int> interruptions{0};
+std::atomic<int> outputClosures{0};
 
 namespace
 {
 constexpr const char* instrumentPortName = "Tollmark Kestra MIDI Port";
+
+// `set` with more assignments than this goes as an opening goes: framed in
+// bulk mode and paced, so that a long list never floods a MIDI cable.
+constexpr size_t assignmentsSentAtOnce = 8;
+
+// The commands that replace the instrument's sound.
+bool replacesTheSound(const std::string& command)
+{
+    return command == "restore" || command == "set" || command == "reset";
+}
 
 // The exit code a box of the editor's means, by its text; success for the
 // texts that report success.
@@ -170,12 +184,19 @@ int Session::run()
 {
     juce::MessageManager::callAsync([this] { start(); });
     int interruptionsSeen = 0;
+    bool lost = false;
     while (!done)
     {
         if (interruptions.load() != interruptionsSeen)
         {
             interruptionsSeen = interruptions.load();
-            interrupt();
+            interrupt(interrupted);
+            continue;
+        }
+        if (!lost && outputLost())
+        {
+            lost = true;
+            interrupt(failed); // main() says why, where it still can
             continue;
         }
         if (!juce::dispatchNextMessageOnSystemQueue(true))
@@ -202,35 +223,42 @@ void Session::fail(int code, const std::string& message)
     finish(code);
 }
 
-void Session::interrupt()
+void Session::interrupt(int code)
 {
     if (monitoring)
     {
-        finish(success); // Ctrl+C is how a monitor ends
+        finish(code == interrupted ? success : code); // Ctrl+C is how a monitor ends
         return;
     }
     if (!interrupting)
     {
         interrupting = true;
+        endingCode = code;
         // An upload is cancelled with the File Dump CANCEL, as its box's Cancel
         // does; the notice that follows ends the program.
         if (uploading && dialogs.cancelOpenBox())
             return;
         dialogs.cancelOpenBox(); // the search ends as its Cancel ends it
     }
-    std::cerr << "kestra-cli: interrupted" << std::endl;
-    finish(interrupted);
+    if (code == interrupted)
+        std::cerr << "kestra-cli: interrupted" << std::endl;
+    finish(code);
+}
+
+bool Session::outputLost() const
+{
+    return outputClosures.load() > 0 || std::cout.bad() || std::cerr.bad();
 }
 
 void Session::noticeShown(const std::string& text)
 {
-    if (done)
+    if (done || warned(text))
         return;
     const int code = exitCodeOf(text);
     if (interrupting)
     {
         std::cerr << trimmedText(text) << std::endl;
-        finish(interrupted);
+        finish(endingCode);
         return;
     }
     if (code == success)
@@ -244,6 +272,44 @@ void Session::noticeShown(const std::string& text)
     }
     std::cerr << trimmedText(text) << std::endl;
     finish(code);
+}
+
+bool Session::warned(const std::string& text)
+{
+    if (text == texts::snapshotNotSaved)
+    {
+        warnNoSnapshot();
+        return true;
+    }
+    if (text == texts::snapshotsLeftOut || text == texts::settingsSetAside)
+    {
+        auto lines =
+            juce::StringArray::fromLines(juce::String::fromUTF8(trimmedText(text).c_str()));
+        std::cerr << "kestra-cli: warning: " << lines.joinIntoString(" ") << std::endl;
+        return true;
+    }
+    return false;
+}
+
+void Session::warnNoSnapshot()
+{
+    if (std::exchange(noSnapshotSaid, true))
+        return;
+    std::cerr << "kestra-cli: warning: no snapshot can be kept in "
+              << nativefile::shownPath(editor->snapshots().store().folder()) << std::endl;
+}
+
+bool Session::refusedWithoutSnapshot()
+{
+    if (!replacesTheSound(options.command) || editor->snapshots().store().canKeep())
+        return false;
+    warnNoSnapshot();
+    if (options.noSnapshot)
+        return false;
+    fail(failed, options.command +
+                     " refused: the sound it replaces could not be kept as a snapshot "
+                     "(--no-snapshot goes on without one)");
+    return true;
 }
 
 void Session::whenConnected(std::function<void()> next)
@@ -276,13 +342,15 @@ void Session::buttonReleased(EditorButton button)
             [this]
             {
                 if (onLinkUp && !done && !editor->isConnected())
-                    finish(interrupting ? interrupted : notFound);
+                    finish(interrupting ? endingCode : notFound);
             });
 }
 
 void Session::start()
 {
     const auto& command = options.command;
+    if (refusedWithoutSnapshot())
+        return;
     if (command == "identify")
         whenConnected([this] { identify(); });
     else if (command == "backup")
@@ -343,14 +411,14 @@ void Session::identify()
 void Session::backup()
 {
     // As SAVE names it: a name without the project extension gets it.
-    const auto chosen = juce::File::getCurrentWorkingDirectory().getChildFile(options.arguments[0]);
-    const auto target = chosen.getSiblingFile(
-        juce::String(projectfile::withProjectExtension(chosen.getFileName().toStdString())));
+    const auto chosen = nativefile::fileFromArgument(options.arguments[0]);
+    const auto target = chosen.getSiblingFile(juce::String::fromUTF8(
+        projectfile::withProjectExtension(chosen.getFileName().toStdString()).c_str()));
     editor->saveProjectTo(target); // a failure's notice ends the program
     if (done)
         return;
     if (!options.quiet)
-        std::cerr << "Saved " << target.getFullPathName() << std::endl;
+        std::cerr << "Saved " << nativefile::shownPath(target) << std::endl;
     finish(success);
 }
 
@@ -358,7 +426,7 @@ void Session::restore()
 {
     // The file is checked as OPEN checks it before anything connects; while
     // not connected, opening only takes it into the record.
-    const auto file = juce::File::getCurrentWorkingDirectory().getChildFile(options.arguments[0]);
+    const auto file = nativefile::fileFromArgument(options.arguments[0]);
     editor->openProjectFrom(file);
     if (done)
         return;
@@ -382,7 +450,7 @@ void Session::restore()
 
 void Session::projectSendEnded()
 {
-    if (options.command == "restore" && !done)
+    if ((options.command == "restore" || options.command == "set") && !done)
         juce::MessageManager::callAsync([this]
                                         { finish(editor->isConnected() ? success : linkFailed); });
 }
@@ -463,6 +531,11 @@ void Session::set()
         }
         changes.emplace_back(control, *value);
     }
+    if (changes.size() > assignmentsSentAtOnce)
+    {
+        setPaced(changes);
+        return;
+    }
 
     for (const auto& [control, value] : changes)
     {
@@ -494,6 +567,57 @@ void Session::set()
     finish(success);
 }
 
+void Session::setPaced(const std::vector<std::pair<const ParameterInfo*, double>>& changes)
+{
+    auto& link = editor->deviceLink();
+    const auto& defaults = defaultValues(link.hardwareRevision());
+    const auto before = link.parameterValues();
+    auto values = before;
+    for (const auto& [control, value] : changes)
+    {
+        if (control->control == ControlKind::slider)
+        {
+            // As the sliders would store them, the chorus pair from both.
+            auto mix = toControlValue(chorusMixParameter, values, defaults);
+            auto level = chorusLevelControlValue(values, defaults, mix);
+            if (control == &chorusLevelControl)
+                level = static_cast<float>(value);
+            else if (control->number == chorusMixParameter)
+                mix = static_cast<float>(value);
+            storeSliderChange(values, defaults, control->number, static_cast<float>(value), mix,
+                              level);
+        }
+        else
+        {
+            storeSelectorChange(values, control->number, static_cast<int>(value));
+        }
+    }
+    sendTotal = static_cast<int>(differingParameters(before, values, link.modelIndex()).size());
+    nextLogEntry = editor->messageLog().range().end;
+    if (!editor->setValues(values))
+    {
+        fail(failed, "the instrument is busy: nothing set");
+        return;
+    }
+    if (!options.quiet)
+    {
+        const auto names = link.tonewheelNames();
+        for (const auto& [control, value] : changes)
+        {
+            const auto shown = showControl(*control, link.parameterValues(), defaults, names);
+            std::cout << shown.name << " = " << shown.value << (shown.unit.empty() ? "" : " ")
+                      << shown.unit << "\n";
+        }
+        std::cout << std::flush;
+    }
+    if (!editor->isSendingProject())
+    {
+        finish(success); // nothing differed: nothing to send
+        return;
+    }
+    startPolling([this] { countSentParameters(); });
+}
+
 void Session::store()
 {
     editor->store(true); // the confirmation's notice ends the program
@@ -506,7 +630,7 @@ void Session::reset()
 
 void Session::upload()
 {
-    const auto file = juce::File::getCurrentWorkingDirectory().getChildFile(options.arguments[0]);
+    const auto file = nativefile::fileFromArgument(options.arguments[0]);
     uploading = true;
     editor->loadTonewheelFrom(file, options.slot);
 }

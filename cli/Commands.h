@@ -27,10 +27,14 @@ struct Options
     bool json = false;
     bool quiet = false;
     bool yes = false;
+    bool noSnapshot = false; // --no-snapshot: go on when no snapshot can be kept
 };
 
-// Ctrl+C and SIGTERM count here; the session looks at it between messages.
+// Ctrl+C, SIGTERM and SIGHUP count here; the session looks at it between messages.
 extern std::atomic<int> interruptions;
+// SIGPIPE: a reader of the output has gone. The session ends as on an
+// interruption, with the exit status of a lost output.
+extern std::atomic<int> outputClosures;
 
 // `kestra-cli ports`: the MIDI ports of these services.
 int listPorts(MidiServices& services, const Options& options);
@@ -51,14 +55,26 @@ private:
     void whenConnected(std::function<void()> next);
     void finish(int code);
     void fail(int code, const std::string& message);
-    void interrupt();
+    // Ends what runs as the window does when it is closed (an upload is
+    // cancelled first), with this exit status.
+    void interrupt(int code);
+    // The output was closed or filled up: the command ends as on an interruption.
+    bool outputLost() const;
     void noticeShown(const std::string& text);
+    // The core's texts that warn and let the command go on: on the standard error.
+    bool warned(const std::string& text);
+    void warnNoSnapshot();
+    // restore, set and reset replace the instrument's sound, which is kept as
+    // a snapshot first: refused when no snapshot can be kept, unless --no-snapshot.
+    bool refusedWithoutSnapshot();
 
     void identify();
     void backup();
     void restore();
     void get();
     void set();
+    // Many assignments: stored at once and sent as an opening sends, paced.
+    void setPaced(const std::vector<std::pair<const ParameterInfo*, double>>& changes);
     void store();
     void reset();
     void upload();
@@ -84,6 +100,8 @@ private:
     bool done = false;
     int exitCode = success;
     bool interrupting = false;
+    int endingCode = interrupted; // the exit status an interruption ends with
+    bool noSnapshotSaid = false;
     bool uploading = false;
     bool monitoring = false;
     uint64_t nextLogEntry = 0;

@@ -4,10 +4,12 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/TerminalOutput.h"
 #include "sim/SimulatorOptions.h"
 
 #include <csignal>
 #include <cstdlib>
+#include <initializer_list>
 #include <iostream>
 
 #if JUCE_WINDOWS
@@ -15,6 +17,8 @@
 #define KESTRA_ISATTY _isatty
 #define KESTRA_FILENO _fileno
 #else
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 #define KESTRA_ISATTY isatty
 #define KESTRA_FILENO fileno
@@ -49,17 +53,63 @@ Options:
   --yes                        answer the question of reset or upload with Yes
   --json                       JSON output (ports, identify, get)
   --quiet                      no progress and no confirmations
+  --no-snapshot                go on when no snapshot can be kept of the sound
+                               that restore, set or reset replace
   --help                       this text
   --version                    the program's version
 
-Exit status: 0 done, 1 failed or answered No, 2 usage, 3 instrument not found,
-4 instrument refused (model, protocol or version), 5 time-out or link lost,
-6 bad file, 7 upload aborted by the instrument, 130 interrupted.
+Exit status: 0 done, 1 failed, answered No, or the output could not be written,
+2 usage, 3 instrument not found, 4 instrument refused (model, protocol or
+version), 5 time-out or link lost, 6 bad file, 7 upload aborted by the
+instrument, 130 interrupted (Ctrl+C, SIGTERM, SIGHUP).
 )";
 
 extern "C" void onInterrupt(int)
 {
     interruptions.fetch_add(1);
+}
+
+// A write to a closed pipe: the write fails as well, and the program ends
+// as an interruption does, with the exit status of a lost output.
+extern "C" void onOutputClosed(int)
+{
+    outputClosures.fetch_add(1);
+}
+
+// A standard stream that was closed (`kestra-cli identify >&-`) is held by
+// /dev/null opened for reading, so that a write to it fails as it should and
+// no file the program opens later (a settings file, a log) takes its place
+// and its output.
+void holdClosedStandardStreams()
+{
+#if !JUCE_WINDOWS
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+        {
+            const int held = open("/dev/null", O_RDONLY | O_NOCTTY);
+            if (held >= 0 && held != fd)
+            {
+                dup2(held, fd);
+                close(held);
+            }
+        }
+#endif
+}
+
+void handleSignals()
+{
+#if JUCE_WINDOWS
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+#else
+    struct sigaction action = {};
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = onInterrupt;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    action.sa_handler = onOutputClosed;
+    sigaction(SIGPIPE, &action, nullptr);
+#endif
 }
 
 int usage(const std::string& message)
@@ -132,6 +182,8 @@ int runCli(int argc, char* argv[])
             options.quiet = true;
         else if (argument == "--yes" || argument == "-y")
             options.yes = true;
+        else if (argument == "--no-snapshot")
+            options.noSnapshot = true;
         else if (name == "--port")
         {
             if (!value(options.port))
@@ -193,18 +245,33 @@ int runCli(int argc, char* argv[])
     dialogSettings.drawsBar = isTerminal(stderr);
     dialogSettings.canAsk = isTerminal(stdin) && isTerminal(stderr);
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     Session session(options, std::move(services), dialogSettings);
     return session.run();
+}
+
+// Output that could not be written is an error, whatever the command did:
+// said on the standard error if that still takes it.
+int withOutputChecked(int code)
+{
+    const bool outputLost = outputFailed();
+    const bool errorLost = errorOutputFailed();
+    if (!outputLost && !errorLost && outputClosures.load() == 0)
+        return code;
+    if (!errorLost)
+        std::cerr << "kestra-cli: the output could not be written (" << outputFailure() << ")"
+                  << std::endl;
+    return code == success ? failed : code;
 }
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    holdClosedStandardStreams();
+    installTerminalOutput();
+    handleSignals();
     juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
     const int code = runCli(argc, argv);
     juce::DeletedAtShutdown::deleteAll();
     juce::MessageManager::deleteInstance();
-    return code;
+    return withOutputChecked(code);
 }

@@ -1,5 +1,7 @@
 #include "cli/TerminalDialogs.h"
 
+#include "cli/TerminalOutput.h"
+
 #include <juce_events/juce_events.h>
 
 #include <cmath>
@@ -91,7 +93,8 @@ void TerminalDialogs::drawProgress(double done)
     {
         constexpr int width = 40;
         const int filled = percent * width / 100;
-        std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
+        writeUnescaped(std::cerr, "\r"); // the bar's line, drawn again
+        std::cerr << "[" << std::string(static_cast<size_t>(filled), '#')
                   << std::string(static_cast<size_t>(width - filled), '-') << "] " << percent << "%"
                   << std::flush;
         barOnLine = true;

@@ -11,6 +11,7 @@ import json
 import os
 import pty
 import select
+import shutil
 import signal
 import struct
 import subprocess
@@ -276,7 +277,12 @@ def test_refused_project_file_connects_to_nothing(work):
     assert code == BAD_FILE and log == []
 
 
-def test_ctrl_c_during_an_upload_sends_the_cancel(work):
+# SIGHUP (the terminal gone) ends the program as Ctrl+C and SIGTERM do.
+ENDING_SIGNALS = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP]
+
+
+@pytest.mark.parametrize("ending", ENDING_SIGNALS, ids=lambda s: s.name)
+def test_ctrl_c_during_an_upload_sends_the_cancel(work, ending):
     wheel = tonewheel(work / "big.ktw", size=200_000)
     log = work / "simulator.log"
     process = subprocess.Popen(
@@ -287,7 +293,7 @@ def test_ctrl_c_during_an_upload_sends_the_cancel(work):
     while not (log.exists() and DATA_PACKET in log.read_text()):  # data packets going
         assert time.monotonic() < deadline
         time.sleep(0.05)
-    process.send_signal(signal.SIGINT)
+    process.send_signal(ending)
     _, err = process.communicate(timeout=TIMEOUT)
     assert process.returncode == INTERRUPTED
     assert "Transmission aborted.\nThe tonewheel has been deleted!" in err
@@ -298,7 +304,8 @@ def test_ctrl_c_during_an_upload_sends_the_cancel(work):
     assert not [l for l in lines[first_cancel:] if DATA_PACKET in l]
 
 
-def test_ctrl_c_during_a_restore_ends_bulk_mode(work):
+@pytest.mark.parametrize("ending", ENDING_SIGNALS, ids=lambda s: s.name)
+def test_ctrl_c_during_a_restore_ends_bulk_mode(work, ending):
     run(work, "backup", "x.tkp")
     log = work / "simulator.log"
     log.unlink(missing_ok=True)
@@ -309,7 +316,221 @@ def test_ctrl_c_during_a_restore_ends_bulk_mode(work):
     while not (log.exists() and BULK_ON in log.read_text()):
         assert time.monotonic() < deadline
         time.sleep(0.02)
-    process.send_signal(signal.SIGINT)
+    process.send_signal(ending)
     process.communicate(timeout=TIMEOUT)
     assert process.returncode == INTERRUPTED
     assert log.read_text().rstrip().splitlines()[-1].endswith(BULK_OFF)
+
+
+# ---- hostile use: other processes, odd files and names, lost output ------------------------
+
+def snapshots_folder(work):
+    return work / "config" / "Kestra Editor" / "Snapshots"
+
+
+def snapshot_index(work):
+    import xml.etree.ElementTree as ElementTree  # expat: refuses what XML forbids
+    return ElementTree.parse(snapshots_folder(work) / "index.xml").getroot()
+
+
+def project_file(work, name, value=None):
+    """A project file the instrument's defaults would give, written as backup writes it."""
+    if not (work / "defaults.tkp").exists():
+        assert run(work, "backup", "defaults.tkp")[0] == OK
+    data = bytearray((work / "defaults.tkp").read_bytes())
+    if value is not None:
+        data[20 + 4 * 6:24 + 4 * 6] = struct.pack("<f", value)
+    path = work / os.fsdecode(name) if isinstance(name, bytes) else work / name
+    path.write_bytes(bytes(data))
+    return path
+
+
+def test_restores_at_once_keep_every_snapshot(work):
+    """Ten restores at once share the snapshots' folder: every one keeps the sound it replaced,
+    under an id of its own and with its own label."""
+    count = 10
+    for k in range(count):
+        project_file(work, f"song{k}.tkp", 1000.0 + k)
+    processes = [subprocess.Popen([str(CLI), "restore", f"song{k}.tkp"], cwd=work,
+                                  env=environment(work, ""), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE, text=True) for k in range(count)]
+    for process in processes:
+        _, err = process.communicate(timeout=TIMEOUT)
+        assert process.returncode == OK, err
+    entries = snapshot_index(work).findall("snapshot")
+    labels = [entry.get("label") for entry in entries]
+    ids = [entry.get("id") for entry in entries]
+    assert len(set(ids)) == len(ids)
+    for k in range(count):
+        assert labels.count(f"Before opening song{k}.tkp") == 1, labels
+    for entry in entries:
+        assert (snapshots_folder(work) / f"snapshot-{entry.get('id')}.tkp").stat().st_size == 416
+
+
+SPECIAL_FILES = {
+    "fifo": lambda path: os.mkfifo(path),
+    "folder": lambda path: path.mkdir(),
+    "device": lambda path: path.symlink_to("/dev/zero"),
+    "link loop": lambda path: path.symlink_to(path.name),
+}
+
+
+@pytest.mark.parametrize("kind", SPECIAL_FILES)
+@pytest.mark.parametrize("command, name", [
+    (["restore"], "special.tkp"),
+    (["upload", "--slot", "3", "--yes"], "special.ktw"),
+])
+def test_anything_but_a_regular_file_is_not_valid_at_once(work, kind, command, name):
+    SPECIAL_FILES[kind](work / name)
+    started = time.monotonic()
+    code, _, err, _ = run(work, command[0], name, *command[1:])
+    assert (code, "The selected file is not valid." in err) == (BAD_FILE, True), err
+    assert time.monotonic() - started < 20  # never waits for a writer
+
+
+def test_file_names_reach_the_file_system_byte_for_byte(work):
+    """A Latin-1 name is no UTF-8: it is opened and written under its own bytes, and shown
+    escaped, never as another name."""
+    latin1 = b"Kl\xe4nge.tkp"
+    project_file(work, latin1, 1234.0)
+    code, _, err, log = run(work, "restore", os.fsdecode(latin1))
+    assert code == OK, err
+    assert any(line.endswith(" in F0 7D 1E 0A 00 F7") for line in log)
+    labels = [entry.get("label") for entry in snapshot_index(work).findall("snapshot")]
+    assert "Before opening Kl\\xE4nge.tkp" in labels
+
+    saved = b"Sicherung \xfc"
+    code, _, err, _ = run(work, "backup", os.fsdecode(saved))
+    assert code == OK, err
+    assert os.listdir(os.fsencode(work)).count(saved + b".tkp") == 1
+    assert "Saved " in err and "Sicherung \\xFC.tkp" in err
+    assert not [name for name in os.listdir(os.fsencode(work)) if b"\x04" in name or b"\xef" in name]
+
+
+def test_text_from_arguments_is_escaped_before_the_terminal(work):
+    hostile = "\x1b]0;owned\x07\x1b[2J\u202e"
+    code, out, err, _ = run(work, "identify", "--port", hostile)
+    assert code == NOT_FOUND
+    assert "\x1b" not in err and "\x07" not in err and "\u202e" not in err
+    assert "\\x1B]0;owned\\x07\\x1B[2J\\u202E" in err
+
+
+def test_a_snapshot_that_cannot_be_kept_is_said_and_refuses_what_replaces_the_sound(work):
+    project_file(work, "song.tkp", 1500.0)
+    folder = snapshots_folder(work)
+    folder.parent.mkdir(parents=True, exist_ok=True)
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.write_text("not a folder")
+    warning = "kestra-cli: warning: no snapshot can be kept in "
+
+    code, _, err, log = run(work, "restore", "song.tkp")
+    assert code == FAILED and err.count(warning) == 1, err
+    assert "restore refused" in err and "--no-snapshot" in err
+    assert not sent(log, "")  # refused before anything reached the instrument
+    for command in (["set", "Hall Time=2"], ["reset", "--yes"]):
+        code, _, err, log = run(work, *command)
+        assert (code, err.count(warning)) == (FAILED, 1), err
+        assert not sent(log, "")
+
+    code, _, err, log = run(work, "restore", "song.tkp", "--no-snapshot")
+    assert code == OK and err.count(warning) == 1, err
+    assert sent(log, "F0 7D 1E 0A 01")
+    # a command that replaces nothing goes on, and says it once
+    code, out, err, _ = run(work, "identify")
+    assert code == OK and err.count(warning) == 1 and "Model:" in out, err
+
+
+def test_labels_are_written_as_xml_any_parser_reads(work):
+    project_file(work, "a\x01b\x1bc.tkp")
+    assert run(work, "restore", "a\x01b\x1bc.tkp")[0] == OK
+    labels = [entry.get("label") for entry in snapshot_index(work).findall("snapshot")]
+    assert "Before opening a\\x01b\\x1Bc.tkp" in labels
+
+
+@pytest.mark.parametrize("command", [["identify"], ["get", "--json"], ["ports"], ["--version"]])
+@pytest.mark.parametrize("output", ["closed", "full"])
+def test_output_that_cannot_be_written_is_an_error(work, command, output):
+    stdout = open("/dev/full", "w") if output == "full" else None
+    try:
+        done = subprocess.run([str(CLI), *command], cwd=work, env=environment(work, ""),
+                              stdout=stdout, stderr=subprocess.PIPE, text=True, timeout=TIMEOUT,
+                              stdin=subprocess.DEVNULL,
+                              pass_fds=(), close_fds=True,
+                              preexec_fn=(lambda: os.close(1)) if output == "closed" else None)
+    finally:
+        if stdout:
+            stdout.close()
+    assert done.returncode == FAILED, done.stderr
+    assert "kestra-cli: the output could not be written (standard output: " in done.stderr
+
+
+def test_a_closed_pipe_ends_a_restore_as_sigterm_does(work):
+    """restore x.tkp 2>&1 >/dev/null | head -c 110: the reader goes while the parameters go out;
+    the instrument leaves bulk mode, and the exit status is that of a lost output."""
+    project_file(work, "x.tkp", 2000.0)
+    log = work / "simulator.log"
+    log.unlink(missing_ok=True)
+    process = subprocess.Popen([str(CLI), "restore", "x.tkp"], cwd=work,
+                               env=environment(work, f"log={log}"), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE)
+    deadline = time.monotonic() + TIMEOUT
+    while not (log.exists() and sent(log.read_text().splitlines(), "F0 7D 1E 01")):
+        assert time.monotonic() < deadline
+        time.sleep(0.02)
+    process.stderr.close()  # the reader has gone; the next progress line finds no one
+    assert process.wait(timeout=TIMEOUT) == FAILED
+    lines = log.read_text().rstrip().splitlines()
+    assert lines[-1].endswith(BULK_OFF)
+    assert len(sent(lines, "F0 7D 1E 01")) < 99
+
+
+def test_a_closed_pipe_cancels_an_upload(work):
+    wheel = tonewheel(work / "big.ktw", size=200_000)
+    log = work / "simulator.log"
+    process = subprocess.Popen(
+        [str(CLI), "upload", str(wheel), "--slot", "5", "--yes"], cwd=work,
+        env=environment(work, f"ack-delay=20,log={log}"), stdout=subprocess.DEVNULL,
+        stderr=subprocess.PIPE)
+    deadline = time.monotonic() + TIMEOUT
+    while not (log.exists() and DATA_PACKET in log.read_text()):
+        assert time.monotonic() < deadline
+        time.sleep(0.05)
+    process.stderr.close()
+    assert process.wait(timeout=TIMEOUT) == FAILED
+    assert any(CANCEL_SENT in line for line in log.read_text().splitlines())
+
+
+def test_set_with_many_values_is_paced_as_a_project_send(work):
+    assignments = [f"Hall Time={0.5 + 0.1 * (k % 30):.1f}" for k in range(2000)]
+    assignments += ["Memphis Style=ON", "Classic Horn Level=-3"]
+    code, out, err, log = run(work, "set", "--quiet", *assignments)
+    assert code == OK, err
+    framed = [line for line in log if " in F0 7D 1E 0A " in line or " in F0 7D 1E 01 " in line
+              or " in F0 7D 1E 02 " in line]
+    assert framed[0].endswith(BULK_ON) and framed[-1].endswith(BULK_OFF)
+    values = framed[1:-1]
+    assert 1 <= len(values) <= 3  # each parameter that changed once, with its last value
+    times = [int(line.split()[0]) for line in values]
+    assert all(b - a >= 19 for a, b in zip(times, times[1:]))
+
+    code, _, _, log = run(work, "set", "Hall Time=2", "Memphis Style=ON")  # a few: at once
+    assert code == OK and not sent(log, "F0 7D 1E 0A")
+
+
+DEEP = "<a>" * 50_000
+
+
+@pytest.mark.parametrize("damage", ["settings", "index"])
+def test_a_file_nested_too_deep_is_put_aside_and_said_once(work, damage):
+    settings = work / "config" / "Kestra Editor"
+    folder = snapshots_folder(work)
+    folder.mkdir(parents=True)
+    damaged = settings / "Kestra Editor.settings" if damage == "settings" else folder / "index.xml"
+    damaged.write_text(DEEP)
+    code, out, err, _ = run(work, "identify")
+    assert code == OK, err
+    assert "Model:" in out and err.count("kestra-cli: warning: ") == 1, err
+    aside = damaged.parent / "Damaged" / damaged.name
+    assert aside.read_text() == DEEP
+    code, _, err, _ = run(work, "identify")
+    assert code == OK and "warning" not in err  # said once
