@@ -48,6 +48,9 @@ public:
         put(text);
     }
 
+    // What waits for the rest of a character goes out as it is, escaped.
+    void drain() { flushPending(); }
+
     bool failed() const { return failure != 0; }
     std::string why() const { return std::string(name) + ": " + std::strerror(failure); }
 
@@ -117,6 +120,8 @@ bool failedAfterFlush(std::ostream& stream, EscapingBuffer* buffer)
 {
     const int saved = errno;
     errno = 0;
+    if (buffer != nullptr)
+        buffer->drain();
     stream.flush();
     errno = saved;
     return buffer != nullptr ? buffer->failed() : stream.bad();
@@ -125,13 +130,12 @@ bool failedAfterFlush(std::ostream& stream, EscapingBuffer* buffer)
 
 void installTerminalOutput()
 {
-    // Made once and kept to the end: the streams use them until the program exits.
-    static EscapingBuffer out(std::cout.rdbuf(), "standard output");
-    static EscapingBuffer err(std::cerr.rdbuf(), "standard error");
-    outputBuffer = &out;
-    errorBuffer = &err;
-    std::cout.rdbuf(&out);
-    std::cerr.rdbuf(&err);
+    // Never destroyed: the streams use them until after the last static
+    // object has gone (the library flushes std::cout at its very end).
+    outputBuffer = new EscapingBuffer(std::cout.rdbuf(), "standard output");
+    errorBuffer = new EscapingBuffer(std::cerr.rdbuf(), "standard error");
+    std::cout.rdbuf(outputBuffer);
+    std::cerr.rdbuf(errorBuffer);
 }
 
 void writeUnescaped(std::ostream& stream, const std::string& text)

@@ -92,14 +92,16 @@ const SnapshotStore::Entry* SnapshotStore::find(int id) const
 
 // ---- reading the folder ------------------------------------------------------------------
 
-void SnapshotStore::setAside(const juce::File& file)
+void SnapshotStore::setAside(const juce::File& file, bool mayChange)
 {
     damageFound = true;
+    if (!mayChange)
+        return; // found again by the next reader that holds the folder
     if (!nativefile::moveAside(file, damagedFolder()).has_value())
         nativefile::removeFile(file); // never read again as if it were sound
 }
 
-bool SnapshotStore::readFolder()
+bool SnapshotStore::readFolder(bool mayChange)
 {
     // The records already read: a snapshot file never changes once written.
     std::map<int, ProjectRecord> known;
@@ -127,7 +129,7 @@ bool SnapshotStore::readFolder()
             items = snapshotindex::parse(std::string_view(
                 reinterpret_cast<const char*>(contents.bytes.data()), contents.bytes.size()));
         if (!items.has_value())
-            setAside(index); // damaged: kept for whoever wants to look, rebuilt below
+            setAside(index, mayChange); // damaged: kept for whoever wants to look, rebuilt below
     }
 
     std::vector<Entry> read;
@@ -146,7 +148,7 @@ bool SnapshotStore::readFolder()
             const auto record = recordOf(item.id, fileOf(item.id));
             if (!record.has_value())
             {
-                setAside(fileOf(item.id));
+                setAside(fileOf(item.id), mayChange);
                 rewrite = true;
                 continue;
             }
@@ -162,7 +164,7 @@ bool SnapshotStore::readFolder()
         rewrite = true;
         if (!record.has_value())
         {
-            setAside(file);
+            setAside(file, mayChange);
             continue;
         }
         Entry entry{{}, *record};
@@ -190,7 +192,7 @@ bool SnapshotStore::load()
         return false;
     // A folder that cannot be locked (read-only, say) is still read.
     nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
-    if (readFolder() && lock.held())
+    if (readFolder(lock.held()) && lock.held())
         writeIndex();
     return takeDamageFound();
 }
@@ -200,7 +202,7 @@ bool SnapshotStore::refresh()
     if (nativefile::kindOf(directory) != nativefile::Kind::folder)
         return false;
     const auto before = list();
-    nativefile::FileLock lock(directory.getChildFile(lockName), lockTimeoutMs);
+    nativefile::FileLock lock(directory.getChildFile(lockName), refreshTimeoutMs);
     if (!lock.held())
         return false;
     if (readFolder())

@@ -46,6 +46,8 @@ public:
     static constexpr int maxAutomatic = 200;
     // How long a change waits for another process that holds the folder.
     static constexpr int lockTimeoutMs = 5000;
+    // A refresh, which only reads, waits less.
+    static constexpr int refreshTimeoutMs = 500;
 
     explicit SnapshotStore(juce::File folder);
 
@@ -93,13 +95,14 @@ private:
         ProjectRecord record;
     };
 
-    // Makes `entries` what the folder holds; damage is moved aside and noted.
-    // True when the index must be written again (rebuilt, or files adopted).
-    bool readFolder();
+    // Makes `entries` what the folder holds; damage is noted, and moved aside
+    // when the folder is locked (mayChange). True when the index must be
+    // written again (rebuilt, or files adopted).
+    bool readFolder(bool mayChange = true);
     bool writeIndex() const;
     // Reads and checks one snapshot file as OPEN would.
     static std::optional<ProjectRecord> readRecord(const juce::File& file);
-    void setAside(const juce::File& file);
+    void setAside(const juce::File& file, bool mayChange);
     // Creates the file of the next free id with the record's image; -1 when it cannot.
     int createNextFile(const ProjectRecord& record);
     // The oldest automatic ones beyond maxAutomatic, taken out of `entries`.

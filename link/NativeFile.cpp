@@ -2,6 +2,8 @@
 
 #include "model/SafeText.h"
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -18,7 +20,6 @@
 #endif
 #include <windows.h>
 #else
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -290,12 +291,13 @@ bool replaceWith(const juce::File& target, const void* data, size_t size)
     const auto slash = path.rfind('/');
     const auto folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
     const auto name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Hidden beside the target, named by this process and a count of its
+    // own, so that no two writers (threads or processes) share one.
+    static std::atomic<unsigned> written{0};
     for (int attempt = 0; attempt < 100; ++attempt)
     {
-        const auto temporary =
-            folder + "." + name + "." +
-            juce::String::toHexString(juce::Random::getSystemRandom().nextInt()).toStdString() +
-            ".tmp";
+        const auto temporary = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
+                               std::to_string(written.fetch_add(1)) + ".tmp";
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0 && errno == EEXIST)
             continue;

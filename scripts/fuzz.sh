@@ -7,7 +7,8 @@
 #                      (N executions per target instead, or as many as fit the time)
 #
 # Targets: receive (ReceivePathFuzzer), projectfile (ProjectFileFuzzer),
-# tonewheelfile (TonewheelFileFuzzer); all three when none is named.
+# tonewheelfile (TonewheelFileFuzzer), xmlreaders (XmlReadersFuzzer: the
+# snapshots' index and the settings file); all four when none is named.
 # Inputs found in a run go to build-fuzz/work/<name>/ first; afterwards only
 # those that reach code the corpus did not (libFuzzer's -merge) are copied
 # into fuzz/corpus/<name>/, so that the corpus in the repository stays small.
@@ -27,7 +28,7 @@ else
     [ $# -gt 0 ] && shift
 fi
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(receive projectfile tonewheelfile)
+[ ${#targets[@]} -eq 0 ] && targets=(receive projectfile tonewheelfile xmlreaders)
 
 KESTRA_WITH_FUZZERS=1 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DKESTRA_CORE_ONLY=ON \
@@ -45,8 +46,10 @@ for target in "${targets[@]}"; do
     projectfile) fuzzer=ProjectFileFuzzer max_len=1024 ;;
     # 2 KiB: about twenty packets, every path of the upload, at a quarter of the cost of 8 KiB.
     tonewheelfile) fuzzer=TonewheelFileFuzzer max_len=2048 ;;
+    # 4 KiB: an index of some twenty entries, or nesting far past the limit.
+    xmlreaders) fuzzer=XmlReadersFuzzer max_len=4096 ;;
     *)
-        echo "unknown target: $target (receive, projectfile, tonewheelfile)" >&2
+        echo "unknown target: $target (receive, projectfile, tonewheelfile, xmlreaders)" >&2
         exit 2
         ;;
     esac

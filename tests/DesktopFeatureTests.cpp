@@ -7,10 +7,15 @@
 
 #include "editor/EditHistory.h"
 #include "files/ProjectFile.h"
+#include "link/NativeFile.h"
 #include "model/Conversions.h"
 #include "ui/MidiMonitorWindow.h"
 
 #include <set>
+
+#if !JUCE_WINDOWS
+#include <sys/stat.h>
+#endif
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
 
@@ -581,6 +586,37 @@ TEST_F(ConnectedEditor, ADroppedBrokenProjectGetsTheBoxOpenShows)
     EXPECT_TRUE(sent().empty());
 }
 
+#if !JUCE_WINDOWS
+// What is not a regular file is refused as "not valid" at once, dropped or
+// named on the command line: nothing opens it, so nothing waits for a FIFO's
+// writer, and the window goes on.
+TEST_F(ConnectedEditor, SpecialFilesAreNotValidAndNothingWaits)
+{
+    const auto fifo = folder.getChildFile("fifo.tkp");
+    ASSERT_EQ(::mkfifo(fifo.getFullPathName().toRawUTF8(), 0600), 0);
+    const auto device = folder.getChildFile("device.ktw");
+    ASSERT_TRUE(juce::File("/dev/zero").createSymbolicLink(device, false));
+    const auto loop = folder.getChildFile("loop.tkp");
+    ASSERT_TRUE(loop.createSymbolicLink(loop, false));
+    answerMenusWithSlot4();
+    boxes.answer(texts::fileNotValid, texts::ok);
+    for (const auto& file : {fifo, device, loop})
+    {
+        SCOPED_TRACE(file.getFileName());
+        boxes.seen.clear();
+        rig.editor.filesDropped({file.getFullPathName()}, 10, 10);
+        ASSERT_TRUE(pumpUntil([&] { return boxes.saw(texts::fileNotValid); }));
+        ASSERT_TRUE(pumpUntil([&] { return rig.probe.messageBox() == nullptr; }));
+    }
+    boxes.seen.clear();
+    rig.editor.openFile(MainContentComponent::fileFromCommandLine({fifo.getFullPathName()},
+                                                                  nativefile::currentFolder()));
+    ASSERT_TRUE(pumpUntil([&] { return boxes.saw(texts::fileNotValid); }));
+    pumpFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(sent().empty());
+}
+#endif
+
 TEST_F(ConnectedEditor, ADroppedTonewheelAsksForTheSlotThenConfirms)
 {
     const auto file = tonewheelFile();
@@ -640,6 +676,31 @@ TEST(CommandLine, TheFirstArgumentThatIsNotAnOptionNamesTheFile)
     EXPECT_EQ(MainContentComponent::fileFromCommandLine({}, cwd), juce::File());
     EXPECT_EQ(MainContentComponent::fileFromCommandLine({"--verbose"}, cwd), juce::File());
 }
+
+#if !JUCE_WINDOWS
+// A name that is not UTF-8, as the program hands its arguments on
+// (app/Main.cpp): the file of those bytes opens.
+TEST(CommandLine, AFileNameThatIsNotUtf8OpensTheFileOfThoseBytes)
+{
+    auto* midi = new VirtualMidiServices;
+    MainContentComponent editor{std::unique_ptr<MidiServices>(midi)};
+    EditorTestProbe probe{editor};
+    const juce::TemporaryFile folder;
+    ASSERT_TRUE(folder.getFile().createDirectory());
+    auto record = ProjectRecord::initial();
+    record.parameterValues[23] = 3.9f;
+    const auto latin1 = nativefile::bytesOf(folder.getFile().getFullPathName()) + "/Kl\xE4nge.tkp";
+    const auto image = projectfile::toImage(record);
+    ASSERT_TRUE(
+        nativefile::replaceWith(nativefile::fileFromBytes(latin1), image.data(), image.size()));
+
+    editor.openFile(MainContentComponent::fileFromCommandLine({nativefile::textFromBytes(latin1)},
+                                                              nativefile::currentFolder()));
+    EXPECT_FLOAT_EQ(probe.link().parameterValue(23), 3.9f);
+    EXPECT_EQ(probe.messageBox(), nullptr);
+    folder.getFile().deleteRecursively();
+}
+#endif
 
 TEST(CommandLine, AProjectNamedOnTheCommandLineOpensWhileNotConnected)
 {

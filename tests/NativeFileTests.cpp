@@ -42,8 +42,9 @@ struct TemporaryFolder
 };
 } // namespace
 
+#if !JUCE_WINDOWS
 // A path the system gives as bytes comes back as the same bytes, whatever
-// they are; valid UTF-8 is carried as it is.
+// they are; valid UTF-8 is carried as it is. (Windows names files in UTF-16.)
 TEST(NativeFile, NamesAreCarriedByteForByte)
 {
     const std::string names[] = {
@@ -71,7 +72,6 @@ TEST(NativeFile, NamesAreCarriedByteForByte)
     EXPECT_EQ(nativefile::shownName(nativefile::fileFromBytes("/tmp/a\x1B[2Jb")), "a\\x1B[2Jb");
 }
 
-#if !JUCE_WINDOWS
 // Only a regular file is ever opened: anything else is known by stat()
 // alone, and nothing waits, not even for a FIFO that no one writes to.
 TEST(NativeFile, OnlyRegularFilesAreReadAndNothingWaits)

@@ -337,14 +337,16 @@ TEST_F(StoreOnDisk, TwoWritersOfOneProcessLoseNothing)
 
 #ifdef KESTRA_SNAPSHOT_WRITER_PATH
 // Twenty processes (kestra-cli runs, say) keep snapshots in one folder while
-// the window, whose list was read before they started, keeps, renames and
-// deletes its own: every snapshot survives under an id of its own, with its
-// own label and its own values, and the window's changes hold.
+// the window's core, whose list was read before they started, takes, renames
+// and deletes its own: every snapshot survives under an id of its own, with
+// its own label and its own values, and the window's changes hold.
 TEST_F(StoreOnDisk, TwentyProcessesAndTheWindowLoseNothing)
 {
     constexpr int processes = 20, perProcess = 6;
-    SnapshotStore window(folder);
-    window.load();
+    FakeDialogs dialogs;
+    FakeLinkTimers timers;
+    Editor window(std::make_unique<VirtualMidiServices>(), dialogs, &timers, nullptr, folder);
+    auto& snapshots = window.snapshots();
 
     std::vector<std::unique_ptr<juce::ChildProcess>> children;
     for (int p = 0; p < processes; ++p)
@@ -361,26 +363,27 @@ TEST_F(StoreOnDisk, TwentyProcessesAndTheWindowLoseNothing)
     for (int k = 0; k < 12; ++k)
     {
         const auto label = "window " + std::to_string(k);
-        windowIds.push_back(window.add(labelled(label, k % 3 == 0), recordWith({{4, float(k)}})));
+        window.deviceLink().setRecord(recordWith({{4, float(k)}}));
+        windowIds.push_back(snapshots.take(label)); // Ctrl+Shift+S, the label typed
         ASSERT_GT(windowIds.back(), 0);
         expected[label] = float(k);
         if (k == 4)
         {
-            ASSERT_TRUE(window.rename(windowIds[1], "window renamed"));
+            ASSERT_TRUE(snapshots.rename(windowIds[1], "window renamed"));
             expected.erase("window 1");
             expected["window renamed"] = 1.0f;
         }
         if (k == 8)
         {
-            ASSERT_TRUE(window.remove(windowIds[2]));
+            ASSERT_TRUE(snapshots.remove(windowIds[2]));
             expected.erase("window 2");
         }
     }
     for (int p = 0; p < processes; ++p)
     {
-        ASSERT_TRUE(children[size_t(p)]->waitForProcessToFinish(120000));
-        EXPECT_EQ(children[size_t(p)]->getExitCode(), 0u)
-            << children[size_t(p)]->readAllProcessOutput();
+        auto& child = *children[size_t(p)];
+        ASSERT_TRUE(child.waitForProcessToFinish(120000));
+        EXPECT_EQ(child.getExitCode(), 0u) << child.readAllProcessOutput();
         for (int k = 0; k < perProcess; ++k)
             expected["process " + std::to_string(p) + " " + std::to_string(k)] =
                 float(1000 * (p + 1) + k);
@@ -398,9 +401,10 @@ TEST_F(StoreOnDisk, TwentyProcessesAndTheWindowLoseNothing)
     }
     EXPECT_EQ(found, expected);
     EXPECT_EQ(ids.size(), expected.size());
-    // The window's list now holds everyone's.
-    window.refresh();
-    EXPECT_EQ(window.list().size(), expected.size());
+    // The window's list, read again as opening the Snapshots window reads it, holds everyone's.
+    snapshots.refresh();
+    EXPECT_EQ(snapshots.store().list().size(), expected.size());
+    EXPECT_TRUE(dialogs.texts().empty()); // nothing to say
 }
 #endif
 
@@ -764,6 +768,27 @@ TEST_F(CoreSnapshots, ValuesThatAreNotNumbersNeverReachASnapshot)
     SnapshotStore nextStart(folder);
     EXPECT_FALSE(nextStart.load());
     EXPECT_TRUE(nextStart.info(stored).has_value());
+}
+
+// The folder cannot be used (a file has its name): the automatic snapshots
+// are said once and the commands go on; one asked for is said each time.
+TEST_F(CoreSnapshots, ASnapshotThatCannotBeKeptIsSaidOnce)
+{
+    ASSERT_TRUE(folder.replaceWithText("not a folder"));
+    ASSERT_TRUE(connect());
+    editor.connect(false);
+    ASSERT_TRUE(connect());
+    auto notSaved = [&]
+    {
+        const auto all = dialogs.texts();
+        return std::count(all.begin(), all.end(), std::string(texts::snapshotNotSaved));
+    };
+    EXPECT_EQ(notSaved(), 1);
+    EXPECT_TRUE(editor.isConnected());
+    EXPECT_EQ(editor.snapshots().take("Asked for"), -1);
+    EXPECT_EQ(notSaved(), 2);
+    EXPECT_TRUE(editor.snapshots().store().list().empty());
+    EXPECT_FALSE(editor.snapshots().store().canKeep());
 }
 
 TEST_F(CoreSnapshots, OnDemandAsksForTheLabel)

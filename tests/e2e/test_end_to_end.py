@@ -49,7 +49,7 @@ def xdotool(*args):
 class Editor:
     """The editor's process and windows, the hand at its mouse and keyboard, and the log."""
 
-    def __init__(self, work):
+    def __init__(self, work, arguments=()):
         self.work = work
         self.log = work / "simulator.log"
         self.main = None
@@ -69,8 +69,8 @@ class Editor:
                            XDG_CONFIG_HOME=str(work / "config"),
                            KESTRA_EDITOR_SIMULATOR=f"log={self.log}")
         self.output = open(work / "editor.out", "w")
-        self.process = subprocess.Popen([EDITOR], env=environment, stdout=self.output,
-                                        stderr=subprocess.STDOUT)
+        self.process = subprocess.Popen([EDITOR, *arguments], env=environment,
+                                        stdout=self.output, stderr=subprocess.STDOUT)
         self.main = self.wait_for_window(MAIN_WINDOW)
 
     # ---- waiting ----------------------------------------------------------------------------
@@ -365,3 +365,37 @@ def test_reset(editor):
 def test_quit(editor):
     editor.close()
     assert editor.process.wait(TIMEOUT) == 0
+
+
+# ---- files named on the command line, each in an editor of its own -------------------------------
+
+
+def start_with(editor, name, argument):
+    work = editor.work / name
+    work.mkdir()
+    return Editor(work, [argument])
+
+
+def test_a_fifo_on_the_command_line_is_not_valid_at_once(editor):
+    """Nothing waits for a writer: the window shows the "not valid" box and goes on."""
+    fifo = editor.work / "fifo.tkp"
+    os.mkfifo(fifo)
+    second = start_with(editor, "fifo-run", str(fifo))
+    second.answer_box(0)  # "The selected file is not valid." and its "OK"
+    second.close()
+    assert second.process.wait(TIMEOUT) == 0
+    second.output.close()
+
+
+def test_a_name_that_is_not_utf8_opens_the_file_of_its_bytes(editor):
+    """A Latin-1 name with a byte JUCE would decode past its end: the project of exactly those
+    bytes opens (no box: it is valid, and no file of any other name exists)."""
+    name = os.fsencode(editor.work) + b"/a\x80bcdef Kl\xe4nge.tkp"
+    with open(name, "wb") as project:
+        project.write((editor.work / "song.tkp").read_bytes())  # saved by test_save_project
+    second = start_with(editor, "latin1-run", name)
+    time.sleep(1.5)
+    assert second.windows(BOX) == [] and second.process.poll() is None
+    second.close()
+    assert second.process.wait(TIMEOUT) == 0
+    second.output.close()
