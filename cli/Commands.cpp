@@ -466,25 +466,10 @@ void Session::set()
 
     for (const auto& [control, value] : changes)
     {
-        const auto& defaults = defaultValues(link.hardwareRevision());
-        if (control->control == ControlKind::slider)
-        {
-            // The chorus pair writes from both sliders' shown values.
-            const auto v = link.parameterValues();
-            auto mix = toControlValue(chorusMixParameter, v, defaults);
-            auto level = chorusLevelControlValue(v, defaults, mix);
-            if (control == &chorusLevelControl)
-                level = static_cast<float>(value);
-            else if (control->number == chorusMixParameter)
-                mix = static_cast<float>(value);
-            editor->sliderMoved(control->number, static_cast<float>(value), mix, level, control);
-        }
-        else
-        {
-            editor->selectorChosen(control->number, static_cast<int>(value), control);
-        }
+        editor->setValue(*control, value);
         if (!options.quiet)
         {
+            const auto& defaults = defaultValues(link.hardwareRevision());
             const auto shown = showControl(*control, link.parameterValues(), defaults, names);
             std::cout << shown.name << " = " << shown.value << (shown.unit.empty() ? "" : " ")
                       << shown.unit << "\n";
