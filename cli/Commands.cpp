@@ -539,25 +539,10 @@ void Session::set()
 
     for (const auto& [control, value] : changes)
     {
-        const auto& defaults = defaultValues(link.hardwareRevision());
-        if (control->control == ControlKind::slider)
-        {
-            // The chorus pair writes from both sliders' shown values.
-            const auto v = link.parameterValues();
-            auto mix = toControlValue(chorusMixParameter, v, defaults);
-            auto level = chorusLevelControlValue(v, defaults, mix);
-            if (control == &chorusLevelControl)
-                level = static_cast<float>(value);
-            else if (control->number == chorusMixParameter)
-                mix = static_cast<float>(value);
-            editor->sliderMoved(control->number, static_cast<float>(value), mix, level, control);
-        }
-        else
-        {
-            editor->selectorChosen(control->number, static_cast<int>(value), control);
-        }
+        editor->setValue(*control, value);
         if (!options.quiet)
         {
+            const auto& defaults = defaultValues(link.hardwareRevision());
             const auto shown = showControl(*control, link.parameterValues(), defaults, names);
             std::cout << shown.name << " = " << shown.value << (shown.unit.empty() ? "" : " ")
                       << shown.unit << "\n";
@@ -574,24 +559,7 @@ void Session::setPaced(const std::vector<std::pair<const ParameterInfo*, double>
     const auto before = link.parameterValues();
     auto values = before;
     for (const auto& [control, value] : changes)
-    {
-        if (control->control == ControlKind::slider)
-        {
-            // As the sliders would store them, the chorus pair from both.
-            auto mix = toControlValue(chorusMixParameter, values, defaults);
-            auto level = chorusLevelControlValue(values, defaults, mix);
-            if (control == &chorusLevelControl)
-                level = static_cast<float>(value);
-            else if (control->number == chorusMixParameter)
-                mix = static_cast<float>(value);
-            storeSliderChange(values, defaults, control->number, static_cast<float>(value), mix,
-                              level);
-        }
-        else
-        {
-            storeSelectorChange(values, control->number, static_cast<int>(value));
-        }
-    }
+        storeControlChange(values, defaults, *control, value); // as each control writes it
     sendTotal = static_cast<int>(differingParameters(before, values, link.modelIndex()).size());
     nextLogEntry = editor->messageLog().range().end;
     if (!editor->setValues(values))

@@ -9,9 +9,9 @@ namespace kestra
 class EditHistory::ParameterStep final : public juce::UndoableAction
 {
 public:
-    ParameterStep(const Editor& editorToUse, const void* changedControl, const SendList& sent,
-                  const ParameterValues& valuesBefore, const ParameterValues& valuesAfter,
-                  bool alreadyDone)
+    ParameterStep(const Editor& editorToUse, const ParameterInfo* changedControl,
+                  const SendList& sent, const ParameterValues& valuesBefore,
+                  const ParameterValues& valuesAfter, bool alreadyDone)
         : editor(editorToUse), control(changedControl), numbers(sent), before(valuesBefore),
           after(valuesAfter), done(alreadyDone)
     {
@@ -50,64 +50,37 @@ public:
 
 private:
     const Editor& editor;
-    const void* control;
+    const ParameterInfo* control;
     SendList numbers;
     ParameterValues before, after;
     bool done;
 };
 
-class EditHistory::ProjectStep final : public juce::UndoableAction
+// An opened project or a recalled snapshot: the record before and after,
+// undone and redone as the same kind of change (an opening sends everything,
+// a recall what differs).
+class EditHistory::RecordStep final : public juce::UndoableAction
 {
 public:
-    ProjectStep(const Editor& editorToUse, const ProjectRecord& recordBefore,
-                const ProjectRecord& recordOpened)
-        : editor(editorToUse), before(recordBefore), opened(recordOpened)
-    {
-    }
+    using Restore = std::function<void(const ProjectRecord&)> Editor::*;
 
-    bool perform() override
-    {
-        if (!done)
-            editor.restoreProject(opened);
-        done = false;
-        return true;
-    }
-
-    bool undo() override
-    {
-        editor.restoreProject(before);
-        return true;
-    }
-
-    int getSizeInUnits() override { return 1; }
-
-private:
-    const Editor& editor;
-    ProjectRecord before, opened;
-    bool done = true;
-};
-
-// A recall's step: undone and redone as a recall of the values it replaced or brought.
-class EditHistory::RecallStep final : public juce::UndoableAction
-{
-public:
-    RecallStep(const Editor& editorToUse, const ProjectRecord& recordBefore,
+    RecordStep(const Editor& editorToUse, Restore restoreWith, const ProjectRecord& recordBefore,
                const ProjectRecord& recordAfter)
-        : editor(editorToUse), before(recordBefore), after(recordAfter)
+        : editor(editorToUse), restore(restoreWith), before(recordBefore), after(recordAfter)
     {
     }
 
     bool perform() override
     {
         if (!done)
-            editor.restoreRecall(after);
+            (editor.*restore)(after);
         done = false;
         return true;
     }
 
     bool undo() override
     {
-        editor.restoreRecall(before);
+        (editor.*restore)(before);
         return true;
     }
 
@@ -115,6 +88,7 @@ public:
 
 private:
     const Editor& editor;
+    const Restore restore;
     ProjectRecord before, after;
     bool done = true;
 };
@@ -140,7 +114,7 @@ void EditHistory::add(juce::UndoableAction* step, bool newStep)
     undoManager.perform(step);
 }
 
-void EditHistory::parameterChanged(const void* control, const SendList& numbers,
+void EditHistory::parameterChanged(const ParameterInfo* control, const SendList& numbers,
                                    const ParameterValues& before, const ParameterValues& after)
 {
     if (undoManager.isPerformingUndoRedo() || numbers.count == 0)
@@ -152,14 +126,14 @@ void EditHistory::projectOpened(const ProjectRecord& before, const ProjectRecord
 {
     if (undoManager.isPerformingUndoRedo())
         return;
-    add(new ProjectStep(editor, before, opened), true);
+    add(new RecordStep(editor, &Editor::restoreProject, before, opened), true);
 }
 
 void EditHistory::recalled(const ProjectRecord& before, const ProjectRecord& after)
 {
     if (undoManager.isPerformingUndoRedo())
         return;
-    add(new RecallStep(editor, before, after), true);
+    add(new RecordStep(editor, &Editor::restoreRecall, before, after), true);
 }
 
 bool EditHistory::undo()

@@ -16,6 +16,7 @@
 // The history keeps the last `maxSteps` steps. Message thread only.
 
 #include "model/Conversions.h"
+#include "model/ParameterCatalogue.h"
 #include "model/ProjectRecord.h"
 
 #include <juce_data_structures/juce_data_structures.h>
@@ -49,7 +50,7 @@ public:
     void gestureEnded();
 
     // A user's change of `control` has stored `after` and sent `numbers`.
-    void parameterChanged(const void* control, const SendList& numbers,
+    void parameterChanged(const ParameterInfo* control, const SendList& numbers,
                           const ParameterValues& before, const ParameterValues& after);
     // A project was opened: the record before, and the record of the file.
     void projectOpened(const ProjectRecord& before, const ProjectRecord& opened);
@@ -66,8 +67,7 @@ public:
 
 private:
     class ParameterStep;
-    class ProjectStep;
-    class RecallStep;
+    class RecordStep;
     void add(juce::UndoableAction* step, bool newStep);
 
     Editor editor;

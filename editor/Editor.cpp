@@ -6,8 +6,6 @@
 #include "link/NativeFile.h"
 #include "link/SettingsFile.h"
 #include "model/Conversions.h"
-#include "model/PageLayout.h"
-#include "model/PageViews.h"
 
 #include <algorithm>
 #include <utility>
@@ -75,15 +73,6 @@ EditorButton editorButtonFor(LinkButton button)
         return EditorButton::reset;
     }
     return EditorButton::connect;
-}
-
-// Whether a report of parameter n would move a control that shows parameter `shown`.
-bool showsSameControl(int n, int shown)
-{
-    for (const auto* control : controlsShowing(n))
-        if (control->number == shown)
-            return true;
-    return false;
 }
 
 // A post of the editor's own, beside the link's InternalMessageType: snapshots
@@ -293,7 +282,7 @@ void Editor::postInternalMessage(int type, int value)
 void Editor::parameterReported(int number)
 {
     // The slider under the user's hand keeps the gesture; the report waits for its end.
-    if (gestureNumber >= 0 && showsSameControl(number, gestureNumber))
+    if (gestureControl != nullptr && controlReads(*gestureControl, number))
     {
         heldReports.insert(number);
         return;
@@ -309,43 +298,23 @@ void Editor::sendParameter(int number)
     heldReports.erase(number);
 }
 
-void Editor::sliderMoved(int number, float x, float chorusMix, float chorusLevel,
-                         const void* control)
+void Editor::setValue(const ParameterInfo& control, double shown)
 {
-    if (!isValidParameterNumber(number))
-        return;
     const auto& D = defaultValues(link.hardwareRevision());
     ParameterValues before{}, after{};
     const auto sends = link.updateParameterValues(
         [&](ParameterValues& v)
         {
             before = v;
-            const auto list = storeSliderChange(v, D, number, x, chorusMix, chorusLevel);
+            const auto list = storeControlChange(v, D, control, shown);
             after = v;
             return list;
         });
+    if (sends.count == 0)
+        return; // not a control, or not a value it shows
     for (int m : sends)
         sendParameter(m);
-    editHistory.parameterChanged(control, sends, before, after);
-    snapshotList.userEdited();
-}
-
-void Editor::selectorChosen(int number, int index, const void* control)
-{
-    if (!isValidParameterNumber(number))
-        return;
-    ParameterValues before{}, after{};
-    const auto sends = link.updateParameterValues(
-        [&](ParameterValues& v)
-        {
-            before = v;
-            const auto list = storeSelectorChange(v, number, index);
-            after = v;
-            return list;
-        });
-    for (int m : sends)
-        sendParameter(m);
-    editHistory.parameterChanged(control, sends, before, after);
+    editHistory.parameterChanged(&control, sends, before, after);
     snapshotList.userEdited();
 }
 
@@ -360,16 +329,20 @@ bool Editor::setValues(const ParameterValues& values)
     return true;
 }
 
-void Editor::beginGesture(int number)
+void Editor::beginGesture(const ParameterInfo& control)
 {
-    gestureNumber = number;
+    if (!isCatalogueControl(control))
+        return;
+    gestureControl = &control;
     editHistory.gestureStarted();
 }
 
-void Editor::endGesture()
+void Editor::endGesture(const ParameterInfo& control)
 {
+    if (&control != gestureControl)
+        return;
     editHistory.gestureEnded();
-    gestureNumber = -1;
+    gestureControl = nullptr;
     const auto held = std::exchange(heldReports, {});
     if (supervisor.state() != Idle)
         return; // a dump, store or reset shows its values at its end

@@ -122,13 +122,15 @@ public:
     void reset(bool on);
     bool isConnected() const { return supervisor.isConnected(); }
 
-    // ---- the user's edits -------------------------------------------------------------
-    // A slider moved to the shown value x (for the chorus pair, the two
-    // sliders' shown values count; x is ignored). `control` tells the edits
-    // of one control apart, so that one gesture is one undo step.
-    void sliderMoved(int number, float x, float chorusMix, float chorusLevel, const void* control);
-    // A selector set to the option index.
-    void selectorChosen(int number, int index, const void* control);
+    // ---- the user's edits: by control, in the units it shows --------------------------
+    // A control of the catalogue (parameterInfo(n), or chorusLevelControl) set
+    // to a value as it shows: a slider's value in its unit, a selector's
+    // option index. The core writes what the control needs (the chorus pair
+    // both of its values, from the other slider as it shows; an overdrive
+    // model its whole row; a setting its option), sends it, and keeps it as
+    // one undo step, or as part of the control's gesture under way. A value
+    // the control cannot show changes nothing.
+    void setValue(const ParameterInfo& control, double shown);
     // Many values at once (a script's long list): the record takes them, and
     // a connected instrument gets the parameters that changed as after an
     // opening, framed in bulk mode and paced, with the opening's box. One
@@ -136,9 +138,9 @@ public:
     // send runs or the link is busy.
     bool setValues(const ParameterValues& values);
     // A mouse gesture on a slider: every change in between is one undo step,
-    // and what the instrument reports for it meanwhile waits for its end.
-    void beginGesture(int number);
-    void endGesture();
+    // and what the instrument reports for the control meanwhile waits for its end.
+    void beginGesture(const ParameterInfo& control);
+    void endGesture(const ParameterInfo& control);
     // Not while a box is open: a send, a search or an upload is running, or
     // the user has a question to answer first.
     bool undo();
@@ -265,9 +267,9 @@ private:
     LinkSupervisor supervisor{link, timers, *this, ports};
 
     EditHistory editHistory;
-    // The slider of the gesture under way (-1: none), and the values the
+    // The control of the gesture under way (none: null), and the values the
     // instrument reported for it meanwhile.
-    int gestureNumber = -1;
+    const ParameterInfo* gestureControl = nullptr;
     std::set<int> heldReports;
 
     juce::File lastFileFolder;

@@ -211,4 +211,65 @@ SendList storeSelectorChange(ParameterValues& v, int n, int selectedIndex)
     return sends;
 }
 
+bool isCatalogueControl(const ParameterInfo& control)
+{
+    if (&control == &chorusLevelControl)
+        return true;
+    const auto* first = parameterCatalogue.data();
+    return &control >= first && &control < first + parameterCatalogue.size() &&
+           control.control != ControlKind::none;
+}
+
+double sliderInterval(const ParameterInfo& control)
+{
+    return std::round(static_cast<double>(control.step) * 1.0e6) / 1.0e6;
+}
+
+double sliderShownValue(const ParameterInfo& control, double value)
+{
+    const auto start = static_cast<double>(control.minimum);
+    const auto end = static_cast<double>(control.maximum);
+    if (!std::isfinite(value))
+        return value > 0.0 ? end : start;
+    // The slider's own rule (juce::NormalisableRange::snapToLegalValue).
+    const double interval = sliderInterval(control);
+    if (interval > 0.0)
+        value = start + interval * std::floor((value - start) / interval + 0.5);
+    return (value <= start || end <= start) ? start : (value >= end ? end : value);
+}
+
+float shownSliderValue(const ParameterInfo& control, const ParameterValues& v,
+                       const ParameterValues& D)
+{
+    const auto& mixControl = parameterInfo(chorusMixParameter);
+    const auto shown = [&](const ParameterInfo& c, float value)
+    { return static_cast<float>(sliderShownValue(c, static_cast<double>(value))); };
+    if (&control != &chorusLevelControl)
+        return shown(control, toControlValue(control.number, v, D));
+    const float mix = shown(mixControl, toControlValue(chorusMixParameter, v, D));
+    return shown(chorusLevelControl, chorusLevelControlValue(v, D, mix));
+}
+
+SendList storeControlChange(ParameterValues& v, const ParameterValues& D,
+                            const ParameterInfo& control, double shown)
+{
+    if (!isCatalogueControl(control) || !std::isfinite(shown))
+        return {};
+    if (control.control == ControlKind::selector)
+    {
+        const int count = control.options != nullptr ? control.options->count : 0;
+        if (!(shown >= 0.0 && shown < static_cast<double>(count)) || shown != std::floor(shown))
+            return {};
+        return storeSelectorChange(v, control.number, static_cast<int>(shown));
+    }
+    const auto x = static_cast<float>(shown);
+    if (control.conversion != Conversion::chorusPair)
+        return storeSliderChange(v, D, control.number, x, 0.0f, 0.0f);
+    // The pair writes from both sliders: the one moved, and the other as it shows.
+    const bool level = &control == &chorusLevelControl;
+    const float mix = level ? shownSliderValue(parameterInfo(chorusMixParameter), v, D) : x;
+    const float chorusLevel = level ? x : shownSliderValue(chorusLevelControl, v, D);
+    return storeSliderChange(v, D, chorusMixParameter, x, mix, chorusLevel);
+}
+
 } // namespace kestra

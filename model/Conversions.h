@@ -65,4 +65,30 @@ SendList storeSliderChange(ParameterValues& v, const ParameterValues& D, int n, 
 // returns what to send (seven values for an overdrive model).
 SendList storeSelectorChange(ParameterValues& v, int n, int selectedIndex);
 
+// Whether `control` is a control of the catalogue: a row of parameterCatalogue
+// that has a control, or chorusLevelControl.
+bool isCatalogueControl(const ParameterInfo& control);
+
+// A slider's step as a clean decimal (0.1f is not 0.1): the interval its
+// values snap to.
+double sliderInterval(const ParameterInfo& control);
+
+// The value a slider shows for `value`: a value without a position at the
+// end it points to (NaN at the lowest), then snapped to the step within the
+// range, as the slider itself snaps what it is given.
+double sliderShownValue(const ParameterInfo& control, double value);
+
+// The value a slider shows for the stored values; Chorus Level as it shows
+// beside Chorus Mix as that shows.
+float shownSliderValue(const ParameterInfo& control, const ParameterValues& v,
+                       const ParameterValues& D);
+
+// A user's change of a control to a value as shown (a slider's value in its
+// unit, a selector's option index): stores what the control writes (both
+// values of the chorus pair from the other slider as it shows, an overdrive
+// model's whole row, a setting's option) and returns what to send, in order.
+// Nothing for a value the control cannot show (not finite, not an option).
+SendList storeControlChange(ParameterValues& v, const ParameterValues& D,
+                            const ParameterInfo& control, double shown);
+
 } // namespace kestra

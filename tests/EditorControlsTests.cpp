@@ -5,6 +5,9 @@
 #include "support/GuiTestSupport.h"
 
 #include "model/Conversions.h"
+#include "model/PageLayout.h"
+
+#include <cmath>
 
 KESTRA_JUCE_TEST_ENVIRONMENT;
 
@@ -70,6 +73,42 @@ TEST_F(EditorControls, EveryControlCarriesItsParameterNumberRangeAndSuffix)
         }
     }
     EXPECT_EQ(probe.chorusLevelSlider()->getComponentID(), "chorus-level");
+}
+
+// What the core takes a slider to show (when it writes the chorus pair from
+// the other slider) is what the window's slider shows: for values on and off
+// the steps, beyond the ranges and without a position, for both revisions.
+TEST_F(EditorControls, TheCoresShownValueOfEverySliderIsTheSlidersOwn)
+{
+    juce::Random random(31);
+    for (int round = 0; round < 40; ++round)
+    {
+        SCOPED_TRACE(round);
+        auto record = probe.link().record();
+        record.hardwareRevision = round % 2;
+        const auto& D = defaultValues(record.hardwareRevision);
+        for (size_t n = 0; n < record.parameterValues.size(); ++n)
+        {
+            const float spread = 1.0f + std::abs(D[n]);
+            record.parameterValues[n] = D[n] + (random.nextFloat() - 0.5f) * 4.0f * spread;
+        }
+        if (round == 7)
+            record.parameterValues[chorusMixParameter] = std::nanf("");
+        if (round == 8)
+            record.parameterValues[23] = HUGE_VALF;
+        probe.link().setRecord(record);
+        editor.refreshControls();
+
+        const auto v = probe.link().parameterValues();
+        for (const auto* info : placedControls())
+            if (info->control == ControlKind::slider)
+            {
+                const auto* slider = info == &chorusLevelControl ? probe.chorusLevelSlider()
+                                                                 : probe.slider(info->number);
+                EXPECT_EQ(static_cast<float>(slider->getValue()), shownSliderValue(*info, v, D))
+                    << info->label;
+            }
+    }
 }
 
 TEST_F(EditorControls, StartUpShowsTheRevisionZeroDefaults)

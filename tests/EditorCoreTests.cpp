@@ -12,10 +12,15 @@
 #include "editor/Editor.h"
 #include "editor/MessageTexts.h"
 #include "files/ProjectFile.h"
+#include "link/Sysex.h"
 #include "link/VirtualMidiServices.h"
+#include "model/Conversions.h"
 #include "sim/SimulatedInstrument.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
 
 using namespace kestra;
 using namespace kestra::testing;
@@ -164,9 +169,9 @@ TEST_F(Core, AWholeSessionThroughTheCoreAlone)
     EXPECT_TRUE(heard.heard("values, model"));
 
     // A slider and a selector, each sent as the window's control sends it.
-    editor.sliderMoved(4, -3.0f, 0.0f, 0.0f, this);
+    editor.setValue(parameterInfo(4), -3.0);
     EXPECT_TRUE(instrumentHas(4, -3.0f));
-    editor.selectorChosen(tonewheelModelParameter, 4, &dialogs);
+    editor.setValue(parameterInfo(tonewheelModelParameter), 4);
     EXPECT_TRUE(instrumentHas(tonewheelModelParameter, 4.0f));
     ASSERT_TRUE(editor.undo());
     EXPECT_TRUE(instrumentHas(tonewheelModelParameter, 2.0f));
@@ -205,6 +210,134 @@ TEST_F(Core, AWholeSessionThroughTheCoreAlone)
     EXPECT_EQ(dialogs.texts().back(), texts::resetConfirmed);
     EXPECT_EQ(editor.deviceLink().parameterValues(), instrument.values());
     EXPECT_EQ(instrument.values()[6], parameterInfo(6).defaults[0]);
+}
+
+// Every kind of control through the one command, by its catalogue entry and a
+// value as shown: the instrument gets the very bytes that the window's
+// controls sent before the command took a control and a value alone (the
+// model's stores, given what each slider and selector showed).
+TEST_F(Core, EveryKindOfControlThroughTheOneCommandSendsTheBytesAsBefore)
+{
+    ASSERT_TRUE(connect());
+    const auto& D = defaultValues(editor.deviceLink().hardwareRevision());
+    const auto& mix = parameterInfo(chorusMixParameter);
+
+    // Off the sliders' steps, as an instrument or a file may have them: the
+    // chorus pair then writes from the other slider as it shows (snapped).
+    {
+        auto v = editor.deviceLink().parameterValues();
+        v[chorusMixParameter] = D[chorusMixParameter] + 0.054f;
+        v[chorusSecondParameter] = D[chorusSecondParameter];
+        editor.deviceLink().updateParameterValues(
+            [&](ParameterValues& stored)
+            {
+                stored = v;
+                return 0;
+            });
+    }
+    ASSERT_FLOAT_EQ(toControlValue(chorusMixParameter, editor.deviceLink().parameterValues(), D),
+                    100.3f);
+
+    // What the window's control passed: the value moved, and for the chorus
+    // pair both sliders as they showed (Chorus Mix 100, Chorus Level 0.1).
+    struct Case
+    {
+        const char* what;
+        const ParameterInfo& control;
+        double shown;
+        std::function<SendList(ParameterValues&)> asTheWindowSent;
+    };
+    const float mixShown = 100.0f;
+    const auto levelShown = static_cast<float>(sliderShownValue(chorusLevelControl, 0.054));
+    const std::vector<Case> cases = {
+        {"direct", parameterInfo(23), 3.0,
+         [&](ParameterValues& v) { return storeSliderChange(v, D, 23, 3.0f, 0, 0); }},
+        {"level, two values", parameterInfo(0), -3.5,
+         [&](ParameterValues& v) { return storeSliderChange(v, D, 0, -3.5f, 0, 0); }},
+        {"offset, then V/C Depth", parameterInfo(30), 2.0,
+         [&](ParameterValues& v) { return storeSliderChange(v, D, 30, 2.0f, 0, 0); }},
+        {"fraction with its follower", parameterInfo(35), 40.0,
+         [&](ParameterValues& v) { return storeSliderChange(v, D, 35, 40.0f, 0, 0); }},
+        {"scaled group", parameterInfo(45), 120.0,
+         [&](ParameterValues& v) { return storeSliderChange(v, D, 45, 120.0f, 0, 0); }},
+        {"Chorus Level beside Chorus Mix as shown", chorusLevelControl, 2.0,
+         [&](ParameterValues& v) { return storeSliderChange(v, D, 31, 2.0f, mixShown, 2.0f); }},
+        {"Chorus Mix beside Chorus Level as shown", mix, 110.0,
+         [&](ParameterValues& v) { return storeSliderChange(v, D, 31, 110.0f, 110.0f, 2.0f); }},
+        {"overdrive model: a whole row", parameterInfo(rockOverdriveParameter), 4.0,
+         [&](ParameterValues& v) { return storeSelectorChange(v, rockOverdriveParameter, 4); }},
+        {"a setting's option", parameterInfo(86), 0.0,
+         [&](ParameterValues& v) { return storeSelectorChange(v, 86, 0); }},
+        {"the tonewheel model", parameterInfo(tonewheelModelParameter), 4.0,
+         [&](ParameterValues& v) { return storeSelectorChange(v, tonewheelModelParameter, 4); }},
+    };
+    // The first chorus case starts from the values off the steps.
+    ASSERT_FLOAT_EQ(shownSliderValue(chorusLevelControl, editor.deviceLink().parameterValues(), D),
+                    levelShown);
+    ASSERT_FLOAT_EQ(shownSliderValue(mix, editor.deviceLink().parameterValues(), D), mixShown);
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        auto expected = editor.deviceLink().parameterValues();
+        const auto sends = c.asTheWindowSent(expected);
+        ASSERT_GT(sends.count, 0);
+        std::vector<sysex::Bytes> bytes;
+        for (int n : sends)
+            bytes.push_back(
+                isSettingParameter(n)
+                    ? sysex::parameterByteMessage(n, static_cast<uint8_t>(settingByteFor(
+                                                         n, expected[static_cast<size_t>(n)])))
+                    : sysex::parameterValueMessage(n, expected[static_cast<size_t>(n)]));
+
+        const auto mark = instrument.log().size();
+        editor.setValue(c.control, c.shown);
+        ASSERT_TRUE(pumpUntil(
+            [&]
+            {
+                size_t in = 0;
+                const auto log = instrument.log();
+                for (size_t k = mark; k < log.size(); ++k)
+                    in += log[k].direction == SimulatedInstrument::Direction::in ? 1 : 0;
+                return in >= bytes.size();
+            }));
+        std::vector<sysex::Bytes> received;
+        const auto log = instrument.log();
+        for (size_t k = mark; k < log.size(); ++k)
+            if (log[k].direction == SimulatedInstrument::Direction::in &&
+                log[k].bytes != sysex::identityRequest())
+                received.push_back(log[k].bytes);
+        EXPECT_EQ(received, bytes);
+        EXPECT_EQ(editor.deviceLink().parameterValues(), expected);
+    }
+
+    // Undo takes them back one by one, as the window's edits were.
+    for (size_t k = 0; k < cases.size(); ++k)
+        EXPECT_TRUE(editor.undo());
+}
+
+// A value that no control shows, and a parameter that has no control of its
+// own, change nothing and send nothing.
+TEST_F(Core, AValueTheControlCannotShowChangesNothing)
+{
+    ASSERT_TRUE(connect());
+    const auto before = editor.deviceLink().parameterValues();
+    const auto mark = instrument.log().size();
+    const ParameterInfo copy = parameterInfo(23); // not the catalogue's own
+    for (const auto& [control, shown] : std::vector<std::pair<const ParameterInfo*, double>>{
+             {&parameterInfo(23), std::nan("")},
+             {&parameterInfo(23), HUGE_VAL},
+             {&parameterInfo(86), 2.5},
+             {&parameterInfo(86), -1.0},
+             {&parameterInfo(86), 99.0},
+             {&parameterInfo(rockOverdriveParameter), 1.0e12},
+             {&parameterInfo(20), 5.0}, // written with the ROCK model only
+             {&copy, 3.0}})
+        editor.setValue(*control, shown);
+    pumpFor(50ms);
+    EXPECT_EQ(editor.deviceLink().parameterValues(), before);
+    EXPECT_EQ(instrument.log().size(), mark);
+    EXPECT_FALSE(editor.undo());
 }
 
 // A question that destroys something starts on "No", and a question that
@@ -293,18 +426,18 @@ TEST_F(Core, ReportsReachTheFacesAtOnceOrAtTheGesturesEnd)
     EXPECT_EQ(heard.lines, std::vector<std::string>{"parameter 4"});
 
     heard.lines.clear();
-    editor.beginGesture(4);
+    editor.beginGesture(parameterInfo(4));
     reported(4, 2.0f);
     reported(6, 2000.0f); // another control: at once
     EXPECT_EQ(heard.lines, std::vector<std::string>{"parameter 6"});
-    editor.endGesture();
+    editor.endGesture(parameterInfo(4));
     EXPECT_EQ(heard.lines, (std::vector<std::string>{"parameter 6", "parameter 4"}));
 
     heard.lines.clear();
-    editor.beginGesture(4);
+    editor.beginGesture(parameterInfo(4));
     reported(4, 3.0f);
-    editor.sliderMoved(4, 5.0f, 0.0f, 0.0f, this); // the gesture's own value goes out
-    editor.endGesture();
+    editor.setValue(parameterInfo(4), 5.0); // the gesture's own value goes out
+    editor.endGesture(parameterInfo(4));
     EXPECT_TRUE(heard.lines.empty());
     EXPECT_TRUE(instrumentHas(4, 5.0f));
 }

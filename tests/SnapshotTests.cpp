@@ -551,7 +551,7 @@ struct CoreSnapshots : ::testing::Test
         for (size_t k = 1; k < deadlines.size(); ++k)
             EXPECT_DOUBLE_EQ(deadlines[k] - deadlines[k - 1], projectfile::transmissionPacingMs);
     }
-    void edit(int n, float shown) { editor.sliderMoved(n, shown, 0.0f, 0.0f, this); }
+    void edit(int n, float shown) { editor.setValue(parameterInfo(n), shown); }
 
     juce::File folder = freshFolder("kestra-core-snapshots");
     juce::File files = freshFolder("kestra-core-files");
@@ -638,7 +638,7 @@ TEST_F(CoreSnapshots, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
 
     edit(4, -3.0f);
     edit(6, 3000.0f);
-    edit(20, 5.0f);
+    edit(23, 3.0f);
     ASSERT_TRUE(instrument.waitUntilIdle(2s));
     const auto edited = editor.deviceLink().parameterValues();
     const std::vector<int> differing = differingParameters(edited, snapshotValues, 1);
@@ -664,7 +664,7 @@ TEST_F(CoreSnapshots, RecallSendsOnlyWhatDiffersAndUndoesInOneStep)
     EXPECT_EQ(instrument.values(), edited);
     ASSERT_TRUE(editor.undo());
     ASSERT_TRUE(instrument.waitUntilIdle(2s));
-    EXPECT_EQ(instrument.values()[20], snapshotValues[20]);
+    EXPECT_EQ(instrument.values()[23], snapshotValues[23]);
     EXPECT_EQ(instrument.values()[6], edited[6]);
 }
 
@@ -709,7 +709,7 @@ TEST_F(CoreSnapshots, CompareSwitchesSendOnlyWhatDiffers)
     // On B, an edit: B becomes the current edit, and A stays as its snapshot.
     ASSERT_TRUE(editor.snapshots().compare());
     ASSERT_TRUE(sendCompletes());
-    edit(10, 1.0f);
+    edit(23, 3.0f);
     EXPECT_FALSE(editor.snapshots().isComparing());
     EXPECT_EQ(editor.deviceLink().parameterValues()[6], b[6]);
     EXPECT_EQ(labels().front(), "Before compare");

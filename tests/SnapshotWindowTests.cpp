@@ -30,7 +30,7 @@ TEST(SnapshotsWindow, KeysListTableRecallAndCompare)
     EXPECT_TRUE(shown.snapshotText(0).contains("Connected: Kestra Brio 1.5"));
 
     // An edit: the table lists it, in display units.
-    core.sliderMoved(6, 3000.0f, 0.0f, 0.0f, this);
+    core.setValue(parameterInfo(6), 3000.0);
     ASSERT_TRUE(pumpUntil([&] { return rig.instrument().values()[6] == 3000.0f; }));
     shown.selectRow(0);
     ASSERT_EQ(shown.numDifferencesShown(), 1);

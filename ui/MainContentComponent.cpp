@@ -245,12 +245,11 @@ void MainContentComponent::addParameterSlider(juce::Slider& slider, const Parame
     slider.setWantsKeyboardFocus(true); // the last control of a page takes the focus
     slider.setLookAndFeel(&sliderLookAndFeel);
     // The step as a clean decimal, so the text shows exactly its number of decimals.
-    const double step = std::round(static_cast<double>(info.step) * 1.0e6) / 1.0e6;
-    slider.setRange(info.minimum, info.maximum, step);
+    slider.setRange(info.minimum, info.maximum, sliderInterval(info));
     slider.setTextValueSuffix(info.suffix);
-    slider.onValueChange = [this, &info, &slider] { sliderMoved(info, slider); };
-    slider.onDragStart = [this, &info] { editor.beginGesture(info.number); };
-    slider.onDragEnd = [this] { editor.endGesture(); };
+    slider.onValueChange = [this, &info, &slider] { editor.setValue(info, slider.getValue()); };
+    slider.onDragStart = [this, &info] { editor.beginGesture(info); };
+    slider.onDragEnd = [this, &info] { editor.endGesture(info); };
 
     // Double-click returns to the revision-0 default as shown; Chorus Level to 0 dB.
     // (A ParameterSlider lets the double-click through its value box.)
@@ -279,12 +278,10 @@ void MainContentComponent::addOptionSelector(CustomComboBox& selector, int selec
     selector.setJustificationType(juce::Justification::left);
     for (int i = 0; i < info.options->count; ++i)
         selector.addItem((*info.options)[i], i + 1);
-    const int number = info.number;
-    selector.onChange = [this, number, &selector]
+    selector.onChange = [this, &info, &selector]
     {
-        // An overdrive selector is always the one of the current view: only it is on screen.
-        editor.selectorChosen(number, selector.getSelectedItemIndex(), &selector);
-        if (number == tonewheelModelParameter)
+        editor.setValue(info, selector.getSelectedItemIndex());
+        if (info.number == tonewheelModelParameter)
             updateLoadTonewheelButton();
     };
     addChildComponent(selector);

@@ -147,7 +147,6 @@ private:
     juce::Slider* sliderFor(const ParameterInfo& info) const;
     CustomComboBox* selectorFor(int number) const;
     float shownValue(const juce::Slider* slider) const;
-    void sliderMoved(const ParameterInfo& info, juce::Slider& slider);
 
     // ---- look-and-feels (declared before the controls that use them) --------------------
     pictures::PictureComponent backgroundImage;

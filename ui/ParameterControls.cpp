@@ -15,14 +15,6 @@ float MainContentComponent::shownValue(const juce::Slider* slider) const
     return slider != nullptr ? static_cast<float>(slider->getValue()) : 0.0f;
 }
 
-void MainContentComponent::sliderMoved(const ParameterInfo& info, juce::Slider& slider)
-{
-    // The chorus pair stores from both of its sliders as they show.
-    editor.sliderMoved(info.number, static_cast<float>(slider.getValue()),
-                       shownValue(sliders[chorusMixParameter].get()),
-                       shownValue(chorusLevelSlider.get()), &slider);
-}
-
 void MainContentComponent::setSliderShownValue(juce::Slider& slider, float value)
 {
     // A value without a position (a level of 0, NaN from a file) shows the lowest position.
