@@ -510,12 +510,8 @@ std::optional<juce::File> moveAside(const juce::File& file, const juce::File& fo
 std::vector<std::string> namesIn(const juce::File& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : juce::RangedDirectoryIterator(folder, false, "*",
-                                                           juce::File::findFilesAndDirectories |
-                                                               juce::File::ignoreHiddenFiles))
-        names.push_back(entry.getFile().getFileName().toStdString());
     for (const auto& entry :
-         juce::RangedDirectoryIterator(folder, false, ".*", juce::File::findFilesAndDirectories))
+         juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFilesAndDirectories))
         names.push_back(entry.getFile().getFileName().toStdString());
     return names;
 }
